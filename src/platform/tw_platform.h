@@ -1,0 +1,186 @@
+// The narrow interface through which the core reaches the host: file system, drives,
+// registry, shell, environment and clock. The core never calls the host directly, so a
+// test can put a double or a sample Windows system in a temporary folder behind it.
+//
+// All paths handed in and out are Windows paths ("C:\users\tester\Temp") as 8-bit text;
+// on Linux the 8-bit text is UTF-8. Host paths (the program's own files: settings,
+// branding) are marked as such and use the host's separator.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Windows constants the core relies on.
+inline constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x0001;
+inline constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x0002;
+inline constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x0004;
+inline constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x0010;
+inline constexpr uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x0020;
+inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x0080;
+inline constexpr uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x0400;
+
+inline constexpr uint32_t DRIVE_UNKNOWN = 0;
+inline constexpr uint32_t DRIVE_NO_ROOT_DIR = 1;
+inline constexpr uint32_t DRIVE_REMOVABLE = 2;
+inline constexpr uint32_t DRIVE_FIXED = 3;
+inline constexpr uint32_t DRIVE_REMOTE = 4;
+inline constexpr uint32_t DRIVE_CDROM = 5;
+inline constexpr uint32_t DRIVE_RAMDISK = 6;
+
+inline constexpr int CSIDL_RECENT = 0x08;
+inline constexpr int CSIDL_APPDATA = 0x1A;
+inline constexpr int CSIDL_LOCAL_APPDATA = 0x1C;
+inline constexpr int CSIDL_INTERNET_CACHE = 0x20;
+inline constexpr int CSIDL_COOKIES = 0x21;
+inline constexpr int CSIDL_HISTORY = 0x22;
+
+inline constexpr uint32_t REG_NONE = 0;
+inline constexpr uint32_t REG_SZ = 1;
+inline constexpr uint32_t REG_EXPAND_SZ = 2;
+inline constexpr uint32_t REG_BINARY = 3;
+inline constexpr uint32_t REG_DWORD = 4;
+inline constexpr uint32_t REG_LINK = 6;
+inline constexpr uint32_t REG_MULTI_SZ = 7;
+inline constexpr uint32_t REG_QWORD = 11;
+
+// Identity of a file-system object as it was found (device and inode on Linux, volume
+// serial and file index on Windows). Destructive services refuse to act when the object
+// at the path is no longer this one. An invalid id (both 0) skips that check.
+struct TTWFileId {
+  uint64_t Dev = 0;
+  uint64_t Ino = 0;
+  bool Valid() const { return Dev != 0 || Ino != 0; }
+  friend bool operator==(const TTWFileId&, const TTWFileId&) = default;
+};
+
+// One entry of an enumeration or lookup (WIN32_FIND_DATAA, reduced to what is used).
+// A symbolic link is reported as what it is: FILE_ATTRIBUTE_REPARSE_POINT is set, plus
+// FILE_ATTRIBUTE_DIRECTORY when it leads to a directory; Size and Id are the link's own.
+// A mount point is reported as DIRECTORY + REPARSE_POINT.
+struct TTWFindData {
+  std::string Name;         // name as stored on disk (long form, stored case)
+  uint32_t Attributes = 0;  // FILE_ATTRIBUTE_*
+  uint64_t Size = 0;        // whole 64-bit size; directories report 0
+  TTWFileId Id;
+  bool HasDetails = false;  // false after a lazy Next: see TTWFindHandle
+};
+
+// An open enumeration (FindFirstFileA / FindNextFileA / FindClose). It holds the
+// directory open (on Linux a descriptor reached without following links), so that
+// subdirectories can be opened relative to it.
+class TTWFindHandle {
+ public:
+  virtual ~TTWFindHandle() = default;
+  // Moves to the next matching entry; false when there is none. The first entry is
+  // fetched by the first call. In a lazy enumeration only Name and the DIRECTORY,
+  // REPARSE_POINT and HIDDEN bits are filled, and HasDetails is false.
+  virtual bool Next(TTWFindData& Data) = 0;
+  // Completes Size, Id and the remaining attribute bits of the entry last returned by
+  // Next. False when it vanished in the meantime (Data is then unchanged).
+  virtual bool Details(TTWFindData& Data) = 0;
+  // Enumerates, with a file-system Pattern, the subdirectory Child last returned by
+  // Next, opened relative to this directory without following links and without
+  // crossing into another file system. Null when that is refused or fails.
+  virtual std::unique_ptr<TTWFindHandle> FindFirstIn(const TTWFindData& Child,
+                                                     const std::string& Pattern, bool Lazy) = 0;
+};
+
+// An open file for overwriting (CreateFileA with GENERIC_READ | GENERIC_WRITE, share
+// mode 0, OPEN_EXISTING).
+class TTWFile {
+ public:
+  virtual ~TTWFile() = default;
+  virtual bool GetSize(uint64_t& Size) = 0;  // SetFilePointer(FILE_END)
+  virtual bool Seek(uint64_t Offset) = 0;    // SetFilePointer(FILE_BEGIN)
+  // Writes Total bytes from the current position as pieces of BlockSize bytes that each
+  // carry Block (the last piece only as long as what remains). Several pieces may go out
+  // in one system call. Returns the bytes written; less than Total means a failure.
+  virtual uint64_t WritePieces(const uint8_t* Block, uint32_t BlockSize, uint64_t Total) = 0;
+  virtual bool Flush() = 0;  // FlushFileBuffers: the data reaches the device
+};
+
+enum class TTWOpenResult {
+  Opened,      // a regular file with one link, opened exclusively for writing
+  Failed,      // missing, read-only, in use, not accessible, not a regular file
+  RemoveOnly,  // a symbolic link or a file with other hard links: never written into
+};
+
+enum class TTWHive { LocalMachine, CurrentUser };
+
+class TTWPlatform {
+ public:
+  virtual ~TTWPlatform() = default;
+
+  // --- Drives and system folders
+  virtual uint32_t GetDriveType(const std::string& Root) = 0;  // Root is "X:\"
+  // GetDiskFreeSpaceExA with critical-error dialogs suppressed.
+  virtual bool GetDiskFreeSpace(const std::string& Root, uint64_t& FreeBytes,
+                                uint64_t& TotalBytes) = 0;
+  virtual std::string GetDriveDisplayName(char Letter) = 0;  // SHGetFileInfoA display name
+  virtual std::string GetWindowsDirectory() = 0;             // "C:\windows"
+  virtual std::string GetTempPath() = 0;                     // ends with a backslash
+  // SHGetSpecialFolderPathA(0, buf, Csidl, FALSE): false when unknown or missing.
+  virtual bool GetSpecialFolderPath(int Csidl, std::string& Path) = 0;
+  virtual bool GetFullPathName(const std::string& Path, std::string& Full) = 0;
+
+  // --- Enumeration
+  // FindFirstFileA: the last component of Pattern is a file-system wildcard pattern
+  // ("*.*", "S-1-5-21-*-*-*-*"). Null when the enumeration cannot start (missing
+  // folder, no access, path too long, no match).
+  virtual std::unique_ptr<TTWFindHandle> FindFirst(const std::string& Pattern, bool Lazy) = 0;
+  // FindFirstFileA on a plain path without wildcards: the object itself, links not
+  // followed. False when nothing is there.
+  virtual bool FindOne(const std::string& Path, TTWFindData& Data) = 0;
+
+  // --- Destruction. Every service reaches its object without following links and
+  // refuses when it is not the object Expected (when valid) or not of the right kind.
+  virtual bool DeleteFile(const std::string& Path, const TTWFileId& Expected) = 0;
+  virtual bool RemoveDirectory(const std::string& Path, const TTWFileId& Expected) = 0;
+  // SHFileOperationA FO_DELETE with FOF_ALLOWUNDO and no UI: 0 when moved to the Recycle
+  // Bin. A directory must be empty. A failure leaves the object where it was.
+  virtual int32_t MoveToRecycleBin(const std::string& Path, bool IsDirectory,
+                                   const TTWFileId& Expected) = 0;
+  virtual TTWOpenResult OpenForOverwrite(const std::string& Path, const TTWFileId& Expected,
+                                         std::unique_ptr<TTWFile>& File) = 0;
+
+  // --- Registry (read only) and INI files
+  virtual bool RegKeyExists(TTWHive Hive, const std::string& KeyPath) = 0;
+  // RegQueryValueExA; ValueName "" is the default value. String types come back as 8-bit
+  // text with their terminating NUL, as the A functions return them.
+  virtual bool RegQueryValue(TTWHive Hive, const std::string& KeyPath,
+                             const std::string& ValueName, uint32_t& Type, std::string& Data) = 0;
+  // GetPrivateProfileStringA with a 2048-character buffer; FileName is a Windows path.
+  virtual std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
+                                              const std::string& Default,
+                                              const std::string& FileName) = 0;
+
+  // --- The program's own files (host paths)
+  virtual std::string GetProgramFileName() = 0;  // host path of the running program
+  virtual char HostPathDelimiter() = 0;          // '/' on Linux, '\\' on Windows
+  // Whole-file read, opened without denying other processes any access.
+  virtual bool ReadWholeFile(const std::string& HostPath, std::string& Data) = 0;
+  // Replaces the file atomically: a temporary file in the same folder, flushed, then
+  // renamed over the old one. On failure the old file stays as it was.
+  virtual bool ReplaceFile(const std::string& HostPath, const std::string& Data) = 0;
+
+  // --- Shell
+  virtual void OpenLink(const std::string& Target) = 0;      // ShellExecuteA "Open"
+  virtual void ShowProperties(const std::string& Path) = 0;  // properties sheet, if any
+
+  // --- Environment and clock
+  virtual std::string GetEnvironmentVariable(const std::string& Name) = 0;
+  // GetLocaleInfoA LOCALE_SISO639LANGNAME / LOCALE_SISO3166CTRYNAME of the user's locale.
+  virtual bool GetUserLocale(std::string& Language, std::string& Country) = 0;
+  virtual bool QueryPerformanceCounter(uint64_t& Counter) = 0;
+  virtual uint32_t GetTickCount() = 0;
+
+  // Whether a Windows system is there to work on; Why says what is missing.
+  virtual bool SystemFound(std::string& Why) = 0;
+};
+
+// The platform the core uses. Start-up installs the host's; tests install their own.
+TTWPlatform& Platform();
+void SetPlatform(TTWPlatform* P);  // nullptr restores the host's
+// The host's implementation (the Wine-style prefix on Linux).
+std::unique_ptr<TTWPlatform> CreateHostPlatform();
