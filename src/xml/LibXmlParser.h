@@ -33,7 +33,12 @@ class TAttrList {
   std::string NameAt(int Index) const;
   std::string ValueAt(int Index) const;
   std::string ValueOf(const std::string& Name) const;  // bisection; "" when absent
+  // Index of an attribute with exactly this name (the first of equals), or -1.
+  int IndexOf(const std::string& Name) const;
   void Add(std::string Name, std::string Value);
+  // Replaces the content, as if each attribute were added in the given order, in
+  // O(n log n) so that a tag with very many attributes cannot stall the scanner.
+  void Assign(std::vector<TAttr> List);
   void Clear() { Items.clear(); }
 
  private:
