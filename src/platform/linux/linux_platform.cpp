@@ -1,124 +1,444 @@
-// Minimal host platform over a Wine-style prefix: drives from dosdevices/, every letter
-// fixed except a: and b:, the Windows directory C:\windows, and the program's own files.
+// The host platform on Linux: the Windows services answered over a Wine-style prefix the
+// way Wine 8.0 answers them, except where that would be unsafe (Wine deletes through
+// links; here nothing ever follows a link but the drive link dosdevices/x: itself).
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <ctime>
+#include <mutex>
 
+#include "platform/linux/host_files.h"
+#include "platform/linux/wine_delete.h"
+#include "platform/linux/wine_find.h"
+#include "platform/linux/wine_folders.h"
+#include "platform/linux/wine_fs.h"
+#include "platform/linux/wine_ini.h"
+#include "platform/linux/wine_paths.h"
+#include "platform/linux/wine_registry.h"
 #include "platform/tw_platform.h"
+
+using namespace twl;
 
 namespace {
 
-std::string PrefixDir() {
-  const char* p = std::getenv("WINEPREFIX");
-  if (p && *p) return p;
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "") + "/.wine";
+std::string Env(const std::string& Name) {
+  const char* V = getenv(Name.c_str());
+  return V ? V : "";
 }
+
+// The lexical form of an absolute Unix path: no ".", "..", or repeated '/'.
+std::string NormalUnixPath(const std::string& P) {
+  std::vector<std::string> Parts;
+  size_t I = 0;
+  while (I < P.size()) {
+    while (I < P.size() && P[I] == '/') ++I;
+    size_t S = I;
+    while (I < P.size() && P[I] != '/') ++I;
+    std::string C = P.substr(S, I - S);
+    if (C.empty() || C == ".") continue;
+    if (C == "..") {
+      if (!Parts.empty()) Parts.pop_back();
+      continue;
+    }
+    Parts.push_back(C);
+  }
+  std::string Out;
+  for (const std::string& C : Parts) Out += "/" + C;
+  return Out.empty() ? "/" : Out;
+}
+
+constexpr long kIso9660 = 0x9660, kUdf = 0x15013346, kNfs = 0x6969, kProc = 0x9FA0;
+constexpr long kCifs = 0xFF534D42, kSmb2 = 0xFE534D42, kSmb = 0x517B, kNcp = 0x564C;
 
 class TLinuxPlatform : public TTWPlatform {
  public:
+  TLinuxPlatform() {
+    FUserName = WineUserName(Env);
+    Discover();
+    struct stat S;
+    if (stat("/", &S) == 0) {
+      FCtx.HostRootDev = S.st_dev;
+      FCtx.HostRootIno = S.st_ino;
+    }
+    if (!FPrefix.empty() && stat(FPrefix.c_str(), &S) == 0) {
+      FCtx.HavePrefix = true;
+      FCtx.PrefixDev = S.st_dev;
+      FCtx.PrefixIno = S.st_ino;
+    }
+  }
+
+  // --- Drives and system folders
+
   uint32_t GetDriveType(const std::string& Root) override {
-    if (Root.empty()) return DRIVE_NO_ROOT_DIR;
-    char letter = static_cast<char>(Root[0] | 0x20);
-    if (letter < 'a' || letter > 'z') return DRIVE_NO_ROOT_DIR;
-    std::string link = PrefixDir() + "/dosdevices/" + letter + ":";
-    struct stat st;
-    if (lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return DRIVE_NO_ROOT_DIR;
-    return (letter == 'a' || letter == 'b') ? DRIVE_REMOVABLE : DRIVE_FIXED;
+    char L;
+    if (!DriveLetter(Root, L)) return DRIVE_NO_ROOT_DIR;
+    TFd Dev(
+        open((FPrefix + "/dosdevices").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    char Link[3] = {L, ':', '\0'};
+    char Buf[8];
+    if (FPrefix.empty() || !Dev.Valid() || readlinkat(Dev.Get(), Link, Buf, sizeof Buf) < 0)
+      return DRIVE_NO_ROOT_DIR;  // a drive exists when its link does, even dangling
+    const uint32_t Default = (L == 'a' || L == 'b') ? DRIVE_REMOVABLE : DRIVE_FIXED;
+    const uint32_t Registry = RegistryDriveType(L);
+    const uint32_t Typed = Registry ? Registry : Default;
+    TFd Target(openat(Dev.Get(), Link, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!Target.Valid()) {
+      if (Typed == DRIVE_CDROM) return DRIVE_CDROM;
+      return Typed == DRIVE_REMOVABLE ? DRIVE_REMOVABLE : DRIVE_NO_ROOT_DIR;
+    }
+    struct statfs Fs;
+    if (fstatfs(Target.Get(), &Fs) == 0) {
+      const long T = static_cast<long>(Fs.f_type);
+      if (T == kIso9660 || T == kUdf) return DRIVE_CDROM;
+      if (T == kNfs || T == kCifs || T == kSmb2 || T == kSmb || T == kNcp) return DRIVE_REMOTE;
+      if (T == kProc) return DRIVE_RAMDISK;
+    }
+    return Typed;
   }
-  bool GetDiskFreeSpace(const std::string&, uint64_t&, uint64_t&) override { return false; }
+
+  bool GetDiskFreeSpace(const std::string& Root, uint64_t& FreeBytes,
+                        uint64_t& TotalBytes) override {
+    char L;
+    if (!DriveLetter(Root, L)) return false;
+    TFd R = OpenDriveRoot(FPrefix, L);
+    struct statvfs V;
+    if (!R.Valid() || fstatvfs(R.Get(), &V) != 0) return false;
+    FreeBytes = static_cast<uint64_t>(V.f_bavail) * V.f_frsize;
+    TotalBytes = static_cast<uint64_t>(V.f_blocks) * V.f_frsize;
+    return true;
+  }
+
   std::string GetDriveDisplayName(char Letter) override {
-    return std::string("Local Disk (") + Letter + ":)";
+    char U = static_cast<char>(Letter & ~0x20);
+    std::string Tail = std::string(" (") + U + ":)";
+    switch (GetDriveType(std::string(1, U) + ":\\")) {
+      case DRIVE_REMOVABLE:
+        return ((U == 'A' || U == 'B') ? "Floppy Disk Drive" : "Removable Disk") + Tail;
+      case DRIVE_CDROM:
+        return "CD Drive" + Tail;
+      case DRIVE_REMOTE:
+        return "Network Drive" + Tail;
+      case DRIVE_RAMDISK:
+        return "RAM Disk" + Tail;
+      case DRIVE_FIXED:
+        return "Local Disk" + Tail;
+      default:
+        return std::string(1, U) + ":";
+    }
   }
+
   std::string GetWindowsDirectory() override { return "C:\\windows"; }
-  std::string GetTempPath() override { return "C:\\windows\\temp\\"; }
-  bool GetSpecialFolderPath(int, std::string&) override { return false; }
+
+  std::string GetTempPath() override {
+    std::string Raw = WineTempPathRaw(Info());
+    std::string Full;
+    if (!GetFullPathName(Raw, Full)) Full = Raw;
+    if (Full.empty() || Full.back() != '\\') Full += '\\';
+    return Full;
+  }
+
+  bool GetSpecialFolderPath(int Csidl, std::string& Path) override {
+    std::string Raw;
+    if (!WineSpecialFolderRaw(Info(), Csidl, Raw)) return false;
+    TWinPath W;
+    if (!ParseWinPath(Raw, W)) return false;
+    TFd Root = OpenDriveRoot(FPrefix, W.Letter);
+    int Err;
+    if (!Root.Valid() ||
+        !ResolveDir(Root.Get(), W.Comps, W.Comps.size(), false, nullptr, Err).Valid())
+      return false;  // missing, or reached only through a link
+    Path = Raw;
+    return true;
+  }
+
   bool GetFullPathName(const std::string& Path, std::string& Full) override {
-    Full = Path;
-    return !Path.empty();
+    auto ToDos = [this](const std::string& U, std::string& D) { return UnixToDos(U, D); };
+    std::string Cwd = "C:\\";
+    char Buf[PATH_MAX];
+    std::string Mapped;
+    if (getcwd(Buf, sizeof Buf) && UnixToDos(Buf, Mapped)) Cwd = Mapped;
+    return WineFullPathName(Path, Cwd, ToDos, Full);
   }
-  std::unique_ptr<TTWFindHandle> FindFirst(const std::string&, bool) override { return nullptr; }
-  bool FindOne(const std::string&, TTWFindData&) override { return false; }
-  bool DeleteFile(const std::string&, const TTWFileId&) override { return false; }
-  bool RemoveDirectory(const std::string&, const TTWFileId&) override { return false; }
-  int32_t MoveToRecycleBin(const std::string&, bool, const TTWFileId&) override { return 2; }
-  TTWOpenResult OpenForOverwrite(const std::string&, const TTWFileId&,
-                                 std::unique_ptr<TTWFile>&) override {
-    return TTWOpenResult::Failed;
+
+  // --- Enumeration
+
+  std::unique_ptr<TTWFindHandle> FindFirst(const std::string& Pattern, bool Lazy) override {
+    if (Pattern.size() > 32767) return nullptr;
+    size_t Sep = Pattern.find_last_of("\\/");
+    if (Sep == std::string::npos) return nullptr;
+    std::string Mask = Pattern.substr(Sep + 1);
+    TWinPath W;
+    if (Mask.empty() || !ParseWinPath(Pattern.substr(0, Sep + 1), W)) return nullptr;
+    TFd Root = OpenDriveRoot(FPrefix, W.Letter);
+    if (!Root.Valid()) return nullptr;
+    int Err;
+    TFd Dir = ResolveDir(Root.Get(), W.Comps, W.Comps.size(), false, nullptr, Err);
+    TStatInfo St;
+    if (!Dir.Valid() || !StatAt(Dir.Get(), "", false, St)) return nullptr;
+    return OpenFind(std::move(Dir), St, W.Comps.empty(), Mask, Lazy, Context());
   }
-  bool RegKeyExists(TTWHive, const std::string&) override { return false; }
-  bool RegQueryValue(TTWHive, const std::string&, const std::string&, uint32_t&,
-                     std::string&) override {
-    return false;
+
+  bool FindOne(const std::string& Path, TTWFindData& Data) override {
+    TWinPath W;
+    if (HasWildcards(Path) || !ParseWinPath(Path, W) || W.Comps.empty()) return false;
+    TFd Parent = ResolveParent(W);
+    std::string Name;
+    TStatInfo St, PSt;
+    if (!Parent.Valid() || !LookupName(Parent.Get(), W.Comps.back(), Name) ||
+        !StatAt(Parent.Get(), Name.c_str(), false, St) || !StatAt(Parent.Get(), "", false, PSt))
+      return false;
+    FillDetails(Parent.Get(), PSt.Dev, Name.c_str(), Name.size(), St, Context().ShowDotFiles, Data);
+    Data.Name = Name;
+    return true;
   }
-  std::string GetPrivateProfileString(const std::string&, const std::string&,
-                                      const std::string& Default, const std::string&) override {
-    return Default;
+
+  // --- Destruction
+
+  bool DeleteFile(const std::string& Path, const TTWFileId& Expected) override {
+    return WineDeleteFile(FPrefix, Path, Expected);
   }
-  std::string GetProgramFileName() override {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("./tidewell");
+  bool RemoveDirectory(const std::string& Path, const TTWFileId& Expected) override {
+    return WineRemoveDirectory(FPrefix, Path, Expected);
   }
+  int32_t MoveToRecycleBin(const std::string& Path, bool IsDirectory,
+                           const TTWFileId& Expected) override {
+    std::string Trash = HomeTrashDir(getenv("XDG_DATA_HOME"), getenv("HOME"));
+    return WineMoveToTrash(FPrefix, Trash, Path, IsDirectory, Expected);
+  }
+  TTWOpenResult OpenForOverwrite(const std::string& Path, const TTWFileId& Expected,
+                                 std::unique_ptr<TTWFile>& File) override {
+    return WineOpenForOverwrite(FPrefix, Path, Expected, File);
+  }
+
+  // --- Registry and INI files
+
+  bool RegKeyExists(TTWHive Hive, const std::string& KeyPath) override {
+    LoadRegistry();
+    return Hive == TTWHive::LocalMachine ? FMachine.KeyExists(KeyPath) : FUser.KeyExists(KeyPath);
+  }
+  bool RegQueryValue(TTWHive Hive, const std::string& KeyPath, const std::string& ValueName,
+                     uint32_t& Type, std::string& Data) override {
+    LoadRegistry();
+    const TWineRegistry& R = Hive == TTWHive::LocalMachine ? FMachine : FUser;
+    return R.QueryValue(KeyPath, ValueName, Type, Data);
+  }
+  std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
+                                      const std::string& Default,
+                                      const std::string& FileName) override {
+    std::string Win =
+        FileName.find_first_of("\\/") == std::string::npos ? "C:\\windows\\" + FileName : FileName;
+    std::string Full, Bytes;
+    if (!GetFullPathName(Win, Full) || !ReadWinFile(Full, Bytes)) Bytes.clear();
+    return WineProfileString(Bytes, Section, Key, Default, 2048);
+  }
+
+  // --- The program's own files
+
+  std::string GetProgramFileName() override { return HostProgramFileName(); }
   char HostPathDelimiter() override { return '/'; }
   bool ReadWholeFile(const std::string& HostPath, std::string& Data) override {
-    std::ifstream in(HostPath, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    Data = s.str();
-    return true;
+    return HostReadWholeFile(HostPath, Data);
   }
   bool ReplaceFile(const std::string& HostPath, const std::string& Data) override {
-    std::string tmp = HostPath + ".tmp";
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return false;
-    size_t off = 0;
-    while (off < Data.size()) {
-      ssize_t w = write(fd, Data.data() + off, Data.size() - off);
-      if (w <= 0) break;
-      off += static_cast<size_t>(w);
-    }
-    bool ok = off == Data.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(tmp.c_str(), HostPath.c_str()) != 0) {
-      unlink(tmp.c_str());
-      return false;
-    }
-    return true;
+    return HostReplaceFile(HostPath, Data);
   }
-  void OpenLink(const std::string&) override {}
+
+  // --- Shell: no properties sheet exists on this desktop, so ShowProperties does nothing.
+
+  void OpenLink(const std::string& Target) override { HostOpenLink(Target); }
   void ShowProperties(const std::string&) override {}
-  std::string GetEnvironmentVariable(const std::string& Name) override {
-    const char* v = std::getenv(Name.c_str());
-    return v ? v : "";
+
+  // --- Environment and clock
+
+  std::string GetEnvironmentVariable(const std::string& Name) override { return Env(Name); }
+  bool GetUserLocale(std::string& Language, std::string& Country) override {
+    return HostUserLocale(Language, Country);
   }
-  bool GetUserLocale(std::string&, std::string&) override { return false; }
   bool QueryPerformanceCounter(uint64_t& Counter) override {
-    struct timespec ts;
-    if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
-    Counter = static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+    timespec Ts;
+    if (clock_gettime(CLOCK_MONOTONIC, &Ts) != 0) return false;
+    Counter = static_cast<uint64_t>(Ts.tv_sec) * 1000000000u + static_cast<uint64_t>(Ts.tv_nsec);
     return true;
   }
   uint32_t GetTickCount() override {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
+    timespec Ts;
+    clock_gettime(CLOCK_MONOTONIC, &Ts);
+    return static_cast<uint32_t>(static_cast<uint64_t>(Ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(Ts.tv_nsec) / 1000000u);
   }
+
   bool SystemFound(std::string& Why) override {
-    struct stat st;
-    if (stat((PrefixDir() + "/dosdevices").c_str(), &st) != 0) {
-      Why = "no Windows system at " + PrefixDir();
-      return false;
+    Why = FWhy;
+    return FFound;
+  }
+
+ private:
+  void Discover() {
+    const char* P = getenv("WINEPREFIX");
+    if (P && *P) {
+      if (P[0] != '/') {
+        FWhy = std::string("WINEPREFIX is not an absolute path: ") + P;
+        return;
+      }
+      FPrefix = P;
+    } else {
+      const char* H = getenv("HOME");
+      if (!H || H[0] != '/') {
+        FWhy = "neither WINEPREFIX nor HOME is set";
+        return;
+      }
+      FPrefix = std::string(H) + "/.wine";
     }
+    while (FPrefix.size() > 1 && FPrefix.back() == '/') FPrefix.pop_back();
+    struct stat S;
+    if (stat(FPrefix.c_str(), &S) != 0 || !S_ISDIR(S.st_mode)) {
+      FWhy = "no Windows system at " + FPrefix;
+      return;
+    }
+    if (S.st_uid != getuid()) {
+      FWhy = FPrefix + " is not owned by you";
+      return;
+    }
+    std::string Missing;
+    if (lstat((FPrefix + "/dosdevices").c_str(), &S) != 0 || !S_ISDIR(S.st_mode))
+      Missing += " dosdevices/";
+    for (const char* F : {"system.reg", "user.reg"})
+      if (stat((FPrefix + "/" + F).c_str(), &S) != 0 || !S_ISREG(S.st_mode))
+        Missing += std::string(" ") + F;
+    if (!Missing.empty()) {
+      FWhy = "the Windows system at " + FPrefix + " is incomplete, missing:" + Missing;
+      return;
+    }
+    FFound = true;
+  }
+
+  void LoadRegistry() {
+    std::call_once(FRegOnce, [this] {
+      std::string Text;
+      if (!FPrefix.empty() && HostReadWholeFile(FPrefix + "/system.reg", Text))
+        FMachine.LoadText(Text);
+      if (!FPrefix.empty() && HostReadWholeFile(FPrefix + "/user.reg", Text)) FUser.LoadText(Text);
+      std::string Show;
+      FShowDot = FUser.QueryString("Software\\Wine", "ShowDotFiles", Show) && !Show.empty() &&
+                 std::string("yYtT1").find(Show[0]) != std::string::npos;
+    });
+  }
+
+  TWineSystemInfo Info() {
+    LoadRegistry();
+    TWineSystemInfo I;
+    I.Machine = &FMachine;
+    I.User = &FUser;
+    I.UserName = FUserName;
+    I.UnixEnv = Env;
+    return I;
+  }
+
+  TFindContext Context() {
+    LoadRegistry();
+    TFindContext C = FCtx;
+    C.ShowDotFiles = FShowDot;
+    return C;
+  }
+
+  // "X:", "X:\" or "X:/".
+  static bool DriveLetter(const std::string& Root, char& L) {
+    if (Root.size() < 2 || Root.size() > 3 || Root[1] != ':') return false;
+    if (Root.size() == 3 && Root[2] != '\\' && Root[2] != '/') return false;
+    L = static_cast<char>(Root[0] | 0x20);
+    return L >= 'a' && L <= 'z';
+  }
+
+  uint32_t RegistryDriveType(char L) {
+    LoadRegistry();
+    uint32_t Type;
+    std::string Data;
+    if (!FMachine.QueryValue("Software\\Wine\\Drives", std::string(1, L) + ":", Type, Data) ||
+        Type != REG_SZ)
+      return 0;
+    while (!Data.empty() && Data.back() == '\0') Data.pop_back();
+    for (char& C : Data) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
+    if (Data == "hd") return DRIVE_FIXED;
+    if (Data == "floppy") return DRIVE_REMOVABLE;
+    if (Data == "cdrom") return DRIVE_CDROM;
+    if (Data == "network") return DRIVE_REMOTE;
+    if (Data == "ramdisk") return DRIVE_RAMDISK;
+    return 0;
+  }
+
+  TFd ResolveParent(const TWinPath& W) {
+    TFd Root = OpenDriveRoot(FPrefix, W.Letter);
+    int Err;
+    if (!Root.Valid()) return TFd();
+    return ResolveDir(Root.Get(), W.Comps, W.Comps.size() - 1, false, nullptr, Err);
+  }
+
+  bool ReadWinFile(const std::string& Path, std::string& Bytes) {
+    TWinPath W;
+    if (!ParseWinPath(Path, W) || W.Comps.empty()) return false;
+    TFd Parent = ResolveParent(W);
+    std::string Name;
+    if (!Parent.Valid() || !LookupName(Parent.Get(), W.Comps.back(), Name)) return false;
+    TFd F(openat(Parent.Get(), Name.c_str(),
+                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat S;
+    if (!F.Valid() || fstat(F.Get(), &S) != 0 || !S_ISREG(S.st_mode) || S.st_size > (64 << 20))
+      return false;
+    std::string Out;
+    char Buf[65536];
+    for (;;) {
+      ssize_t N = read(F.Get(), Buf, sizeof Buf);
+      if (N < 0 && errno == EINTR) continue;
+      if (N < 0) return false;
+      if (N == 0) break;
+      Out.append(Buf, static_cast<size_t>(N));
+      if (Out.size() > (64u << 20)) return false;
+    }
+    Bytes.swap(Out);
     return true;
   }
+
+  // A Unix path to the drive whose target holds it, the most specific drive winning.
+  bool UnixToDos(const std::string& Unix, std::string& Dos) {
+    if (Unix.empty() || Unix[0] != '/' || FPrefix.empty()) return false;
+    char Real[PATH_MAX];
+    std::string Path = realpath(Unix.c_str(), Real) ? std::string(Real) : NormalUnixPath(Unix);
+    size_t Best = 0;
+    char BestLetter = 0;
+    for (char L = 'a'; L <= 'z'; ++L) {
+      std::string Link = FPrefix + "/dosdevices/" + L + ":";
+      if (!realpath(Link.c_str(), Real)) continue;
+      std::string T = Real;
+      bool Inside =
+          T == "/" || Path == T || (Path.compare(0, T.size(), T) == 0 && Path[T.size()] == '/');
+      if (Inside && (BestLetter == 0 || T.size() > Best)) {
+        Best = T.size();
+        BestLetter = L;
+      }
+    }
+    if (!BestLetter) return false;
+    std::string Rest = Best == 1 ? Path.substr(1) : Path.substr(std::min(Path.size(), Best + 1));
+    Dos = std::string(1, static_cast<char>(BestLetter & ~0x20)) + ":\\";
+    for (char C : Rest) Dos += C == '/' ? '\\' : C;
+    return true;
+  }
+
+  std::string FPrefix, FWhy, FUserName;
+  bool FFound = false;
+  TFindContext FCtx;
+  std::once_flag FRegOnce;
+  TWineRegistry FMachine, FUser;
+  bool FShowDot = false;
 };
 
 }  // namespace
 
-std::unique_ptr<TTWPlatform> CreateHostPlatform() { return std::make_unique<TLinuxPlatform>(); }
+std::unique_ptr<TTWPlatform> CreateHostPlatform() {
+  return std::make_unique<TLinuxPlatform>();
+}

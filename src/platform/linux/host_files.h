@@ -1,0 +1,19 @@
+// The program's own files and the desktop around it, on Linux.
+#pragma once
+
+#include <string>
+
+namespace twl {
+
+bool HostReadWholeFile(const std::string& Path, std::string& Data);
+// Atomic replace: ".<name>.XXXXXX" beside the file, written, synced, renamed over it, and
+// the folder synced. On failure the temporary file goes and the old file stays. Refused
+// in a folder that is not the user's own or that others may write to.
+bool HostReplaceFile(const std::string& Path, const std::string& Data);
+std::string HostProgramFileName();
+// Starts xdg-open on Target without a shell and without waiting; the child is reaped.
+void HostOpenLink(const std::string& Target);
+// Language and country of the program's message locale ("de_AT.UTF-8" -> "de", "AT").
+bool HostUserLocale(std::string& Language, std::string& Country);
+
+}  // namespace twl

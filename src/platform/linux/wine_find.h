@@ -1,0 +1,30 @@
+// Directory enumeration as Wine's FindFirstFileA answers it, over a descriptor.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/linux/wine_fs.h"
+#include "platform/tw_platform.h"
+
+namespace twl {
+
+// What an enumeration must know about the system it lists.
+struct TFindContext {
+  bool HavePrefix = false;  // the prefix folder itself is never listed
+  uint64_t PrefixDev = 0, PrefixIno = 0;
+  uint64_t HostRootDev = 0, HostRootIno = 0;  // in "/", dev, proc and sys are not listed
+  bool ShowDotFiles = false;                  // HKCU Software\Wine ShowDotFiles
+};
+
+// Starts an enumeration of Dir (taken over) with a wildcard Mask. DriveRoot drops "."
+// and "..". Null when nothing matches or the folder cannot be read.
+std::unique_ptr<TTWFindHandle> OpenFind(TFd Dir, const TStatInfo& DirSt, bool DriveRoot,
+                                        const std::string& Mask, bool Lazy,
+                                        const TFindContext& Ctx);
+
+// Name, Size, Id and every attribute of the object St (stat of Dir/Name, not followed).
+void FillDetails(int Dir, uint64_t DirDev, const char* Name, size_t Len, const TStatInfo& St,
+                 bool ShowDotFiles, TTWFindData& Data);
+
+}  // namespace twl
