@@ -1,0 +1,134 @@
+// Whole runs, search then deletion, on a sample Wine prefix through the host platform.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "config/tw_config.h"
+#include "delete/tw_thread_delete.h"
+#include "platform/tw_messages.h"
+#include "search/tw_files.h"
+#include "search/tw_thread_find.h"
+#include "support/null_platform.h"
+#include "support/sample_prefix.h"
+
+namespace {
+
+using TTexts = std::vector<std::string>;
+
+bool HostExists(const std::string& Path) {
+  struct stat st;
+  return lstat(Path.c_str(), &st) == 0;
+}
+
+class CleanPrefixTest : public ::testing::Test {
+ protected:
+  CleanPrefixTest() {
+    Host = CreateHostPlatform();
+    Scope = std::make_unique<ScopedPlatform>(*Host);
+    Cfg = std::make_unique<TTWConfig>(Prefix.Root() + "/system.dat");
+    TTWRecordConfig& c = Cfg->Current;
+    c.Exceptions.FileMasks = {"INFO2"};
+    c.Exceptions.DirectoryMasks = {"winsxs"};
+    c.DeleteFiles.ConformationDialog = 0;
+    c.Browsers = TTWRecordBrowsers{};
+    c.AdditionalOptions = {0, 1, 0, 0, 0, 0};  // the temporary folder only
+    c.Drives.Entries = {{1, 'C'}};
+  }
+
+  template <typename TThreadType>
+  void RunThread(uint32_t EndMessage) {
+    bool finished = false;
+    TTWMessageReceiver receiver([&](uint32_t Msg, TTWWParam, TTWLParam) -> TTWLResult {
+      if (Msg == EndMessage) finished = true;
+      return 0;
+    });
+    TThreadType thread(List.get(), *Cfg, &receiver);
+    thread.Resume();
+    receiver.RunUntil([&] { return finished; });
+  }
+
+  void Find() {
+    List = std::make_unique<TTWFileList>(Cfg->Current);
+    RunThread<TTWThreadFind>(WM_FINDFINISHED);
+  }
+  void Delete(uint8_t Method) {
+    Cfg->Current.DeleteFiles.DeleteMethod = Method;
+    RunThread<TTWThreadDelete>(WM_DELETEFINISHED);
+  }
+  TTexts Paths() const {
+    TTexts out;
+    for (int i = 0; i < List->Count(); ++i) out.push_back(List->Items(i).Path);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  bool Deleted(const std::string& Path) const {
+    for (int i = 0; i < List->Count(); ++i) {
+      if (List->Items(i).Path == Path) return List->Items(i).Deleted;
+    }
+    return false;
+  }
+
+  TSamplePrefix Prefix;
+  std::unique_ptr<TTWPlatform> Host;
+  std::unique_ptr<ScopedPlatform> Scope;
+  std::unique_ptr<TTWConfig> Cfg;
+  std::unique_ptr<TTWFileList> List;
+  const std::string Temp = "C:\\users\\tester\\Temp";
+};
+
+// Links planted in a cleaned folder lead out of it: nothing behind them may change,
+// whatever the method.
+TEST_F(CleanPrefixTest, LinksOutOfACleanedFolderAreNeverFollowed) {
+  Prefix.AddSymlink(Temp + "\\escape", Prefix.OutsideDir());
+  for (uint8_t method : {TW_DELETE_REMOVE, TW_DELETE_RECYCLE, TW_DELETE_SHRED}) {
+    SCOPED_TRACE(int(method));
+    Prefix.AddFile(Temp + "\\a.tmp", 100);
+    Prefix.AddFile(Temp + "\\sub\\b.txt", 10000, 0644, -1, "content");
+    Prefix.AddSymlink(Temp + "\\sub\\efile", Prefix.OutsideFile());
+    Prefix.AddHardLink(Temp + "\\twin", Prefix.OutsideFile());
+    Find();
+    const TTexts found = Paths();
+    EXPECT_EQ(found, (TTexts{Temp + "\\a.tmp", Temp + "\\sub", Temp + "\\sub\\b.txt",
+                             Temp + "\\sub\\efile", Temp + "\\twin"}));
+    Delete(method);
+    for (const std::string& p : found) EXPECT_TRUE(Deleted(p)) << p;
+    EXPECT_FALSE(HostExists(Prefix.HostPath(Temp + "\\sub")));
+    EXPECT_FALSE(HostExists(Prefix.HostPath(Temp + "\\twin")));
+    EXPECT_TRUE(HostExists(Prefix.HostPath(Temp + "\\escape")));  // never recorded
+    EXPECT_TRUE(Prefix.OutsideIntact());
+  }
+}
+
+TEST_F(CleanPrefixTest, ShredLeavesWhatItMustNotOpen) {
+  const std::string fifo = Prefix.AddFifo(Temp + "\\pipe");
+  Prefix.AddFile(Temp + "\\plain", 5000);
+  Find();
+  Delete(TW_DELETE_SHRED);
+  EXPECT_TRUE(Deleted(Temp + "\\plain"));
+  EXPECT_FALSE(HostExists(Prefix.HostPath(Temp + "\\plain")));
+  // A FIFO is never opened (the thread would hang on it) and so not removed.
+  EXPECT_FALSE(Deleted(Temp + "\\pipe"));
+  EXPECT_TRUE(HostExists(fifo));
+}
+
+TEST_F(CleanPrefixTest, ReadOnlyFilesAreNotCollectedAndUntickedOnesStay) {
+  Prefix.AddFile(Temp + "\\ro.tmp", 10, 0444);
+  Prefix.AddFile(Temp + "\\keep\\k.tmp", 10);
+  Prefix.AddFile(Temp + "\\go.tmp", 10);
+  Find();
+  for (int i = 0; i < List->Count(); ++i) {
+    if (List->Items(i).Path == Temp + "\\keep\\k.tmp") List->Items(i).Checked = false;
+  }
+  const TTexts found = Paths();
+  EXPECT_EQ(std::count(found.begin(), found.end(), Temp + "\\ro.tmp"), 0);
+  Delete(TW_DELETE_REMOVE);
+  EXPECT_TRUE(Deleted(Temp + "\\go.tmp"));
+  EXPECT_FALSE(Deleted(Temp + "\\keep"));  // not empty
+  EXPECT_TRUE(HostExists(Prefix.HostPath(Temp + "\\keep\\k.tmp")));
+  EXPECT_TRUE(HostExists(Prefix.HostPath(Temp + "\\ro.tmp")));
+}
+
+}  // namespace
