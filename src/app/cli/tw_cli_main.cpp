@@ -1,0 +1,337 @@
+// tidewell-cli: the console front end. It starts up as the desktop program does (helper,
+// command line, settings, language), then runs the finder and, for "clean", the delete
+// thread exactly as a run with the review switched off does, with this thread as the
+// receiver of their messages. Nothing here touches the host directly except the terminal
+// and the signals.
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/cli/tw_cli_text.h"
+#include "app/tw_i18n.h"
+#include "config/tw_config.h"
+#include "delete/tw_random.h"
+#include "delete/tw_thread_delete.h"
+#include "platform/tw_messages.h"
+#include "platform/tw_platform.h"
+#include "search/Masks.h"
+#include "search/tw_files.h"
+#include "search/tw_helper.h"
+#include "search/tw_thread_find.h"
+
+namespace {
+
+using namespace twcli;
+using TClock = std::chrono::steady_clock;
+
+constexpr int kExitUsage = 2;
+constexpr int kExitNoSystem = 3;
+constexpr int kExitBadMask = 4;
+constexpr int kExitFailure = 1;
+constexpr int kExitCancelled = 130;
+
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+  g_interrupted.store(true, std::memory_order_relaxed);
+}
+
+// The first Ctrl+C cancels the run cooperatively; a second one ends the process at once.
+void InstallInterruptHandler() {
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
+// Names for machine-readable output: fixed English, whatever the interface language.
+const char* const kKindIds[] = {"File", "Directory"};
+const char* const kGroupIds[] = {
+    "Search masks",    "IE/Cookies",          "IE/Cache",
+    "IE/History",      "Firefox/Cookies",     "Firefox/Cache",
+    "Firefox/History", "Opera/Cookies",       "Opera/Cache",
+    "Opera/History",   "Safari/Cookies",      "Safari/Cache",
+    "Safari/History",  "Chrome/Cookies",      "Chrome/Cache",
+    "Chrome/History",  "Temporary directory", "Recently used documents",
+    "Recycle Bin",     "Old Update files",    "System log"};
+
+const char* KindId(uint8_t Kind) {
+  return Kind < 2 ? kKindIds[Kind] : "File";
+}
+const char* GroupId(uint8_t Group) {
+  return Group < 21 ? kGroupIds[Group] : "";
+}
+
+// The progress line on a terminal's stderr. Show() runs inside the status handler, so it
+// only copies the text and draws at most every 50 ms.
+class TProgress {
+ public:
+  TProgress() : FOn(isatty(STDERR_FILENO) == 1) { FText.reserve(1024); }
+  void SetLabel(const char* Label) { FLabel = Label; }
+  void Show(const char* Text) {
+    if (!FOn) return;
+    FText.assign(Text);
+    const TClock::time_point now = TClock::now();
+    if (now - FLast < std::chrono::milliseconds(50)) return;
+    FLast = now;
+    Draw();
+  }
+  void Clear() {
+    if (FOn) std::fputs("\r\033[K", stderr);
+  }
+
+ private:
+  void Draw() {
+    struct winsize ws {};
+    size_t width = 80;
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) width = ws.ws_col;
+    std::string line = FLabel + " ";
+    size_t room = width > line.size() + 1 ? width - line.size() - 1 : 0;
+    line += TailFit(TerminalSafe(FText), room);
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+  }
+  bool FOn;
+  std::string FLabel;
+  std::string FText;
+  TClock::time_point FLast{};
+};
+
+// The receiving side of a run: this thread handles the workers' messages.
+class TRun {
+ public:
+  TRun()
+      : FReceiver([this](uint32_t Msg, TTWWParam, TTWLParam LParam) -> TTWLResult {
+          if (Msg == WM_SHOWSTATUS)
+            FProgress.Show(reinterpret_cast<const char*>(LParam));
+          else if (Msg == WM_FINDFINISHED || Msg == WM_DELETEFINISHED)
+            FEnded = true;
+          return 0;
+        }) {}
+
+  TTWMessageReceiver* Receiver() { return &FReceiver; }
+
+  // Handles messages until the thread's end message; a Ctrl+C asks it to stop.
+  // Returns whether the run was cancelled.
+  bool Await(TThread& Thread, const char* Label) {
+    FEnded = false;
+    FProgress.SetLabel(Label);
+    Thread.Resume();
+    bool asked = false;
+    while (!FEnded) {
+      if (!asked && g_interrupted.load(std::memory_order_relaxed)) {
+        Thread.Terminate();
+        asked = true;
+      }
+      if (FReceiver.WaitMessage(std::chrono::milliseconds(50))) FReceiver.DispatchMessages();
+    }
+    FProgress.Clear();
+    return asked;
+  }
+
+ private:
+  TProgress FProgress;
+  bool FEnded = false;
+  TTWMessageReceiver FReceiver;
+};
+
+// The review dialog's setting, off for the life of the guard: the list then ticks every
+// entry as it is added, as in a run without review. The user's value comes back after
+// the run, so nothing of this reaches the settings.
+class TReviewOff {
+ public:
+  explicit TReviewOff(TTWBool& Flag) : FFlag(Flag), FSaved(Flag) { FFlag = 0; }
+  ~TReviewOff() { FFlag = FSaved; }
+  TReviewOff(const TReviewOff&) = delete;
+  TReviewOff& operator=(const TReviewOff&) = delete;
+
+ private:
+  TTWBool& FFlag;
+  TTWBool FSaved;
+};
+
+void PrintJsonEntry(const TTWRecordFile& E, bool WithOutcome) {
+  std::printf("{\"kind\":\"%s\",\"group\":\"%s\",\"group_id\":%d,\"size\":%lld,\"path\":\"%s\"",
+              KindId(E.Kind), GroupId(E.Group), E.Group, static_cast<long long>(E.Size),
+              JsonEscape(E.Path).c_str());
+  if (WithOutcome) std::printf(",\"deleted\":%s", E.Deleted ? "true" : "false");
+  std::puts("}");
+}
+
+void Pad(const std::string& Text, size_t Width) {
+  std::fputs(Text.c_str(), stdout);
+  for (size_t n = Text.size(); n < Width; ++n) std::fputc(' ', stdout);
+}
+
+void PrintTable(const TTWFileList& List, bool WithOutcome) {
+  size_t kindWidth = 4, groupWidth = 5;
+  for (int i = 0; i < List.Count(); ++i) {
+    const TTWRecordFile& e = List.Items(i);
+    kindWidth = std::max(kindWidth, Helper->GetKindName(e.Kind).size());
+    groupWidth = std::max(groupWidth, Helper->GetGroupName(e.Group).size());
+  }
+  if (WithOutcome) Pad("Result", 9);
+  Pad("Kind", kindWidth + 2);
+  Pad("Group", groupWidth + 2);
+  std::printf("%14s  %s\n", "Size (bytes)", "Path");
+  for (int i = 0; i < List.Count(); ++i) {
+    const TTWRecordFile& e = List.Items(i);
+    if (WithOutcome) Pad(e.Deleted ? "deleted" : "failed", 9);
+    Pad(Helper->GetKindName(e.Kind), kindWidth + 2);
+    Pad(Helper->GetGroupName(e.Group), groupWidth + 2);
+    std::printf("%14lld  %s\n", static_cast<long long>(e.Size), TerminalSafe(e.Path).c_str());
+  }
+}
+
+struct TTotals {
+  int Entries = 0;
+  int Deleted = 0;
+  int64_t Size = 0;   // of everything found
+  int64_t Freed = 0;  // of what was deleted
+};
+
+TTotals Sum(const TTWFileList& List) {
+  TTotals t;
+  t.Entries = List.Count();
+  for (int i = 0; i < List.Count(); ++i) {
+    const TTWRecordFile& e = List.Items(i);
+    t.Size += e.Size;
+    if (e.Deleted) {
+      ++t.Deleted;
+      t.Freed += e.Size;
+    }
+  }
+  return t;
+}
+
+void PrintJsonSummary(const char* Command, const TTotals& T, bool Cleaned, bool Cancelled) {
+  std::printf("{\"summary\":true,\"command\":\"%s\",\"entries\":%d,\"size\":%lld", Command,
+              T.Entries, static_cast<long long>(T.Size));
+  if (Cleaned)
+    std::printf(",\"deleted\":%d,\"failed\":%d,\"freed\":%lld", T.Deleted, T.Entries - T.Deleted,
+                static_cast<long long>(T.Freed));
+  std::printf(",\"cancelled\":%s}\n", Cancelled ? "true" : "false");
+}
+
+int RunCleaning(TTWConfig& Cfg, bool Clean, bool Json) {
+  TRun run;
+  TReviewOff reviewOff(Cfg.Current.DeleteFiles.ConformationDialog);
+  std::unique_ptr<TTWFileList> list;
+  std::unique_ptr<TTWThreadFind> find;
+  try {
+    list = std::make_unique<TTWFileList>(Cfg.Current);
+    find = std::make_unique<TTWThreadFind>(list.get(), Cfg, run.Receiver());
+  } catch (const EMaskException& e) {
+    std::fprintf(stderr, "tidewell-cli: %s\n", e.what());
+    return kExitBadMask;
+  }
+  bool cancelled = run.Await(*find, Translate("Find Files:").c_str());
+  cancelled = cancelled || g_interrupted.load();
+
+  std::unique_ptr<TTWThreadDelete> del;
+  if (Clean && !cancelled) {
+    Randomize();
+    del = std::make_unique<TTWThreadDelete>(list.get(), Cfg, run.Receiver());
+    cancelled = run.Await(*del, Translate("Delete Files:").c_str());
+  }
+  // A cancelled search is discarded, as the desktop program does; a cancelled deletion
+  // lists what went before the stop.
+  bool showEntries = !(Clean && del == nullptr);
+  if (showEntries) {
+    if (Json) {
+      for (int i = 0; i < list->Count(); ++i) PrintJsonEntry(list->Items(i), Clean);
+    } else {
+      PrintTable(*list, Clean);
+    }
+  }
+  TTotals totals = showEntries ? Sum(*list) : TTotals{};
+  if (Json) {
+    PrintJsonSummary(Clean ? "clean" : "preview", totals, Clean, cancelled);
+  } else if (Clean && del == nullptr) {
+    std::printf("Cancelled during the search; nothing was deleted.\n");
+  } else if (Clean) {
+    std::printf("%s%d of %d entries deleted, %lld bytes (%s MB) freed\n",
+                cancelled ? "Cancelled: " : "", totals.Deleted, totals.Entries,
+                static_cast<long long>(totals.Freed), Helper->SizeToMB(totals.Freed).c_str());
+  } else {
+    std::printf("%s%d entries, %lld bytes (%s MB)\n", cancelled ? "Cancelled: " : "",
+                totals.Entries, static_cast<long long>(totals.Size),
+                Helper->SizeToMB(totals.Size).c_str());
+  }
+  std::fflush(stdout);
+  del.reset();
+  find.reset();
+  list.reset();
+  return cancelled ? kExitCancelled : 0;
+}
+
+int WriteSettings(TTWConfig& Cfg, bool Json) {
+  Cfg.Save();
+  std::string data;
+  if (!Platform().ReadWholeFile(Cfg.FileName, data) || data.empty()) {
+    std::fprintf(stderr, "tidewell-cli: the settings could not be written to %s\n",
+                 TerminalSafe(Cfg.FileName).c_str());
+    return kExitFailure;
+  }
+  if (Json)
+    std::printf("{\"settings\":\"%s\",\"written\":true}\n", JsonEscape(Cfg.FileName).c_str());
+  else
+    std::printf("Settings written to %s\n", TerminalSafe(Cfg.FileName).c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  TCliOptions options;
+  try {
+    options = ParseCli(args);
+  } catch (const ECommandLineError& e) {
+    std::fprintf(stderr, "tidewell-cli: %s\n%s", TerminalSafe(e.what()).c_str(), kUsage);
+    return kExitUsage;
+  }
+  if (options.Help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+
+  if (options.Command != TCommand::Settings) {
+    std::string why;
+    if (!Platform().SystemFound(why)) {
+      std::fprintf(stderr, "tidewell-cli: no Windows system found: %s\n",
+                   TerminalSafe(why).c_str());
+      return kExitNoSystem;
+    }
+  }
+
+  InstallInterruptHandler();
+  TTWHelper helper;
+  Helper = &helper;
+  int rc;
+  {
+    TTWConfig cfg(options.Core.ConfigPath);
+    Config = &cfg;
+    cfg.Load();
+    UseLanguage(cfg.Current.Language);
+    helper.LoadNames();
+    if (options.Command == TCommand::Settings)
+      rc = WriteSettings(cfg, options.Json);
+    else
+      rc = RunCleaning(cfg, options.Command == TCommand::Clean, options.Json);
+    Config = nullptr;
+  }
+  Helper = nullptr;
+  return rc;
+}
