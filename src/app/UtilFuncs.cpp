@@ -26,6 +26,10 @@ std::string GetProgramDir() {
                                                             : exe.substr(0, pos));
 }
 
-std::string GetBrandingFileName() { return GetProgramDir() + "lamecore.dll"; }
+std::string GetBrandingFileName() {
+  return GetProgramDir() + "lamecore.dll";
+}
 
-void OpenLink(const std::string& Target) { Platform().OpenLink(Target); }
+void OpenLink(const std::string& Target) {
+  Platform().OpenLink(Target);
+}

@@ -13,7 +13,7 @@ class EAssertionFailed : public std::runtime_error {
 [[noreturn]] void TWAssertFail(const char* Text, const char* Unit, int Line);
 
 // Unit is the unit's name as the program names it ("xml_writer", "tw_config").
-#define TW_ASSERT(cond, text, unit) \
-  do {                              \
+#define TW_ASSERT(cond, text, unit)                      \
+  do {                                                   \
     if (!(cond)) TWAssertFail((text), (unit), __LINE__); \
   } while (0)

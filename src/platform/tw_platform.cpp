@@ -11,6 +11,10 @@ TTWPlatform& HostPlatform() {
 }
 }  // namespace
 
-TTWPlatform& Platform() { return g_override ? *g_override : HostPlatform(); }
+TTWPlatform& Platform() {
+  return g_override ? *g_override : HostPlatform();
+}
 
-void SetPlatform(TTWPlatform* P) { g_override = P; }
+void SetPlatform(TTWPlatform* P) {
+  g_override = P;
+}

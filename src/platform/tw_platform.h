@@ -148,8 +148,8 @@ class TTWPlatform {
   virtual bool RegKeyExists(TTWHive Hive, const std::string& KeyPath) = 0;
   // RegQueryValueExA; ValueName "" is the default value. String types come back as 8-bit
   // text with their terminating NUL, as the A functions return them.
-  virtual bool RegQueryValue(TTWHive Hive, const std::string& KeyPath,
-                             const std::string& ValueName, uint32_t& Type, std::string& Data) = 0;
+  virtual bool RegQueryValue(TTWHive Hive, const std::string& KeyPath, const std::string& ValueName,
+                             uint32_t& Type, std::string& Data) = 0;
   // GetPrivateProfileStringA with a 2048-character buffer; FileName is a Windows path.
   virtual std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                               const std::string& Default,

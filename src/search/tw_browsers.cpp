@@ -12,7 +12,9 @@ bool TTWBrowsers::HasInstallKey(const std::string& KeyPath, bool NeedDefaultValu
   return !data.empty() && data[0] != '\0';
 }
 
-bool TTWBrowsers::IsIEInstalled() { return true; }
+bool TTWBrowsers::IsIEInstalled() {
+  return true;
+}
 
 bool TTWBrowsers::IsFirefoxInstalled() {
   return HasInstallKey("SOFTWARE\\Clients\\StartMenuInternet\\FIREFOX.EXE", true);

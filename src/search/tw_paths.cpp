@@ -3,7 +3,9 @@
 #include "platform/tw_platform.h"
 
 namespace {
-std::string Root(char Letter) { return std::string(1, Letter) + ":\\"; }
+std::string Root(char Letter) {
+  return std::string(1, Letter) + ":\\";
+}
 }  // namespace
 
 std::string TTWPaths::GetSpecialFolder(int Csidl) {
@@ -22,8 +24,8 @@ std::string TTWPaths::GetLongPath(const std::string& Path) {
   } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
     // \\server\share
     size_t server_end = path.find('\\', 2);
-    size_t share_end = server_end == std::string::npos ? std::string::npos
-                                                        : path.find('\\', server_end + 1);
+    size_t share_end =
+        server_end == std::string::npos ? std::string::npos : path.find('\\', server_end + 1);
     result = path.substr(0, share_end == std::string::npos ? path.size() : share_end);
   }
   if (path.size() <= result.size()) return result;
@@ -49,43 +51,75 @@ std::string TTWPaths::GetLongPath(const std::string& Path) {
   return result;
 }
 
-std::string TTWPaths::GetAppDataDir() { return GetLongPath(GetSpecialFolder(CSIDL_APPDATA)); }
+std::string TTWPaths::GetAppDataDir() {
+  return GetLongPath(GetSpecialFolder(CSIDL_APPDATA));
+}
 std::string TTWPaths::GetLocalAppDataDir() {
   return GetLongPath(GetSpecialFolder(CSIDL_LOCAL_APPDATA));
 }
-std::string TTWPaths::GetIECookiesDir() { return GetLongPath(GetSpecialFolder(CSIDL_COOKIES)); }
+std::string TTWPaths::GetIECookiesDir() {
+  return GetLongPath(GetSpecialFolder(CSIDL_COOKIES));
+}
 std::string TTWPaths::GetIECacheDir() {
   return GetLongPath(GetSpecialFolder(CSIDL_INTERNET_CACHE));
 }
-std::string TTWPaths::GetIEHistoryDir() { return GetLongPath(GetSpecialFolder(CSIDL_HISTORY)); }
-std::string TTWPaths::GetFirefoxDir() { return GetAppDataDir() + "\\" + "Mozilla\\Firefox"; }
+std::string TTWPaths::GetIEHistoryDir() {
+  return GetLongPath(GetSpecialFolder(CSIDL_HISTORY));
+}
+std::string TTWPaths::GetFirefoxDir() {
+  return GetAppDataDir() + "\\" + "Mozilla\\Firefox";
+}
 std::string TTWPaths::GetFirefoxLocalDir() {
   return GetLocalAppDataDir() + "\\" + "Mozilla\\Firefox";
 }
-std::string TTWPaths::GetOperaDir() { return GetAppDataDir() + "\\" + "Opera\\Opera"; }
-std::string TTWPaths::GetOperaLocalDir() { return GetLocalAppDataDir() + "\\" + "Opera\\Opera"; }
+std::string TTWPaths::GetOperaDir() {
+  return GetAppDataDir() + "\\" + "Opera\\Opera";
+}
+std::string TTWPaths::GetOperaLocalDir() {
+  return GetLocalAppDataDir() + "\\" + "Opera\\Opera";
+}
 std::string TTWPaths::GetOperaProfileDir() {
   return GetAppDataDir() + "\\" + "Opera\\Opera\\profile";
 }
 std::string TTWPaths::GetOperaLocalProfileDir() {
   return GetLocalAppDataDir() + "\\" + "Opera\\Opera\\profile";
 }
-std::string TTWPaths::GetSafariDir() { return GetAppDataDir() + "\\" + "Apple Computer\\Safari"; }
+std::string TTWPaths::GetSafariDir() {
+  return GetAppDataDir() + "\\" + "Apple Computer\\Safari";
+}
 std::string TTWPaths::GetSafariLocalDir() {
   return GetLocalAppDataDir() + "\\" + "Apple Computer\\Safari";
 }
-std::string TTWPaths::GetChromeDir() { return GetLocalAppDataDir() + "\\" + "Google\\Chrome"; }
-std::string TTWPaths::GetWindowsDir() { return GetLongPath(Platform().GetWindowsDirectory()); }
-std::string TTWPaths::GetTempDir() { return GetLongPath(Platform().GetTempPath()); }
-std::string TTWPaths::GetWindowsTempDir() { return GetWindowsDir() + "\\" + "Temp"; }
-std::string TTWPaths::GetRecentDir() { return GetLongPath(GetSpecialFolder(CSIDL_RECENT)); }
+std::string TTWPaths::GetChromeDir() {
+  return GetLocalAppDataDir() + "\\" + "Google\\Chrome";
+}
+std::string TTWPaths::GetWindowsDir() {
+  return GetLongPath(Platform().GetWindowsDirectory());
+}
+std::string TTWPaths::GetTempDir() {
+  return GetLongPath(Platform().GetTempPath());
+}
+std::string TTWPaths::GetWindowsTempDir() {
+  return GetWindowsDir() + "\\" + "Temp";
+}
+std::string TTWPaths::GetRecentDir() {
+  return GetLongPath(GetSpecialFolder(CSIDL_RECENT));
+}
 std::string TTWPaths::GetUpdateDownloadDir() {
   return GetWindowsDir() + "\\" + "SoftwareDistribution\\Download";
 }
-std::string TTWPaths::GetSystemLogDir() { return GetWindowsDir() + "\\" + "system32\\WBEM\\Logs"; }
-std::string TTWPaths::GetRecycledDir(char Letter) { return Root(Letter) + "Recycled"; }
-std::string TTWPaths::GetRecyclerDir(char Letter) { return Root(Letter) + "Recycler"; }
-std::string TTWPaths::GetRecycleBinDir(char Letter) { return Root(Letter) + "$Recycle.Bin"; }
+std::string TTWPaths::GetSystemLogDir() {
+  return GetWindowsDir() + "\\" + "system32\\WBEM\\Logs";
+}
+std::string TTWPaths::GetRecycledDir(char Letter) {
+  return Root(Letter) + "Recycled";
+}
+std::string TTWPaths::GetRecyclerDir(char Letter) {
+  return Root(Letter) + "Recycler";
+}
+std::string TTWPaths::GetRecycleBinDir(char Letter) {
+  return Root(Letter) + "$Recycle.Bin";
+}
 
 bool TTWPaths::IsFixedDrive(char Letter) {
   return Platform().GetDriveType(Root(Letter)) == DRIVE_FIXED;
