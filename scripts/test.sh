@@ -27,7 +27,9 @@ if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz corpus replay"
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/fuzz -j "$jobs"
+  fuzzers=()
+  for f in fuzz/fuzz_*.cpp; do fuzzers+=("$(basename "$f" .cpp)"); done
+  cmake --build build/fuzz -j "$jobs" --target "${fuzzers[@]}"
   for target in build/fuzz/bin/fuzz_*; do
     name=$(basename "$target")
     corpus=fuzz/corpus/${name#fuzz_}
