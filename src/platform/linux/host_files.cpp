@@ -19,22 +19,27 @@ extern char** environ;
 
 namespace twl {
 
+bool ReadAllFromFd(int Fd, std::string& Data, size_t Limit) {
+  std::string Out;
+  char Buf[65536];
+  for (;;) {
+    ssize_t N = read(Fd, Buf, sizeof Buf);
+    if (N < 0 && errno == EINTR) continue;
+    if (N < 0) return false;
+    if (N == 0) break;
+    Out.append(Buf, static_cast<size_t>(N));
+    if (Out.size() > Limit) return false;
+  }
+  Data.swap(Out);
+  return true;
+}
+
 bool HostReadWholeFile(const std::string& Path, std::string& Data) {
   TFd F(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!F.Valid()) return false;
   struct stat S;
   if (fstat(F.Get(), &S) != 0 || !S_ISREG(S.st_mode)) return false;
-  std::string Out;
-  char Buf[65536];
-  for (;;) {
-    ssize_t N = read(F.Get(), Buf, sizeof Buf);
-    if (N < 0 && errno == EINTR) continue;
-    if (N < 0) return false;
-    if (N == 0) break;
-    Out.append(Buf, static_cast<size_t>(N));
-  }
-  Data.swap(Out);
-  return true;
+  return ReadAllFromFd(F.Get(), Data, static_cast<size_t>(-1));
 }
 
 bool HostReplaceFile(const std::string& Path, const std::string& Data) {

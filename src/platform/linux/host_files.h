@@ -1,9 +1,13 @@
 // The program's own files and the desktop around it, on Linux.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace twl {
+
+// Reads Fd to its end; false on a read error or once more than Limit bytes arrived.
+bool ReadAllFromFd(int Fd, std::string& Data, size_t Limit);
 
 bool HostReadWholeFile(const std::string& Path, std::string& Data);
 // Atomic replace: ".<name>.XXXXXX" beside the file, written, synced, renamed over it, and

@@ -390,18 +390,7 @@ class TLinuxPlatform : public TTWPlatform {
     struct stat S;
     if (!F.Valid() || fstat(F.Get(), &S) != 0 || !S_ISREG(S.st_mode) || S.st_size > (64 << 20))
       return false;
-    std::string Out;
-    char Buf[65536];
-    for (;;) {
-      ssize_t N = read(F.Get(), Buf, sizeof Buf);
-      if (N < 0 && errno == EINTR) continue;
-      if (N < 0) return false;
-      if (N == 0) break;
-      Out.append(Buf, static_cast<size_t>(N));
-      if (Out.size() > (64u << 20)) return false;
-    }
-    Bytes.swap(Out);
-    return true;
+    return twl::ReadAllFromFd(F.Get(), Bytes, 64u << 20);
   }
 
   // A Unix path to the drive whose target holds it, the most specific drive winning.
