@@ -4,8 +4,9 @@
 //   bench_handoff [--count N]
 //
 // Rows: the product's receiver idle (empty handler), with the real handler (copy the
-// text, redraw at most every 50 ms), with the receiver busy 8 ms of every 16 ms, the
-// same without spinning, and the condvar baseline. Run it under "taskset -c 0" as well
+// text, redraw at most every 50 ms), with the receiver busy 8 ms of every 16 ms, all
+// three spinning as the product decides; then the real handler with spinning forced on
+// and off, and the condvar baseline. Run it under "taskset -c 0" as well
 // to see both threads on one CPU. Prints mean, p50, p99 and max in microseconds.
 #include <algorithm>
 #include <atomic>
@@ -37,8 +38,9 @@ void Report(const char* Name, std::vector<double> Us) {
 }
 
 enum class TLoad { Idle, Real, Busy };
+enum class TSpin { Default, On, Off };
 
-std::vector<double> Product(int Count, TLoad Load, bool Spin) {
+std::vector<double> Product(int Count, TLoad Load, TSpin Spin) {
   std::vector<double> us(Count);
   std::string shown;
   shown.reserve(512);
@@ -46,7 +48,7 @@ std::vector<double> Product(int Count, TLoad Load, bool Spin) {
   unsigned draws = 0;
   std::atomic<bool> done{false};
   TTWMessageReceiver receiver;
-  receiver.SetSpinning(Spin);
+  if (Spin != TSpin::Default) receiver.SetSpinning(Spin == TSpin::On);
   receiver.SetHandler([&](uint32_t Msg, TTWWParam, TTWLParam LParam) -> TTWLResult {
     if (Msg == WM_SHOWSTATUS && Load != TLoad::Idle) {
       shown.assign(reinterpret_cast<const char*>(LParam));
@@ -132,13 +134,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_handoff [--count N]\n");
     return 2;
   }
-  std::printf("%u CPUs available, %d round trips per row\n", std::thread::hardware_concurrency(),
+  std::printf("%u CPUs, spinning %s by default, %d round trips per row\n",
+              std::thread::hardware_concurrency(), TTWMessageReceiver().Spinning() ? "on" : "off",
               count);
   std::printf("%-34s %9s %9s %9s %10s\n", "hand-off (us)", "mean", "p50", "p99", "max");
-  Report("product, idle receiver", Product(count, TLoad::Idle, true));
-  Report("product, real handler", Product(count, TLoad::Real, true));
-  Report("product, receiver busy 8/16 ms", Product(count, TLoad::Busy, true));
-  Report("product, real handler, no spin", Product(count, TLoad::Real, false));
+  Report("product, idle receiver", Product(count, TLoad::Idle, TSpin::Default));
+  Report("product, real handler", Product(count, TLoad::Real, TSpin::Default));
+  Report("product, receiver busy 8/16 ms", Product(count, TLoad::Busy, TSpin::Default));
+  Report("product, real handler, spin forced", Product(count, TLoad::Real, TSpin::On));
+  Report("product, real handler, no spin", Product(count, TLoad::Real, TSpin::Off));
   Report("condvar ping-pong", Condvar(count));
   return 0;
 }

@@ -8,7 +8,9 @@
 // just its drive step. With --status=sync (the default) the main thread is the receiver
 // and handles every WM_SHOWSTATUS through the real hand-off, as the windows do, with a
 // handler that only copies the text. With --status=none the status is handled on the
-// finder's own thread (no hand-off), which shows what the hand-off costs.
+// finder's own thread (no hand-off), which shows what the hand-off costs. The receiver
+// spins as the product decides (not when the process may use only one CPU); --no-spin
+// turns spinning off.
 // --print writes "size<TAB>path" per hit, with R in place of "C:" and "/" separators.
 #include <chrono>
 #include <cstdio>
@@ -96,7 +98,7 @@ int main(int argc, char** argv) {
         finished = true;
       return 0;
     });
-    receiver.SetSpinning(spin);
+    if (!spin) receiver.SetSpinning(false);  // else the product's own choice
 
     TTWFileList list(cfg.Current);
     auto start = std::chrono::steady_clock::now();

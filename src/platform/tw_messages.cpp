@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 namespace {
 
 using TClock = std::chrono::steady_clock;
@@ -14,12 +18,40 @@ constexpr int64_t kMinSpinNs = 1'000;
 constexpr int64_t kMaxSpinNs = 100'000;
 // With the budget at 0, every so many waits spin once more with the initial budget.
 constexpr uint32_t kProbeEvery = 64;
+// The receiver waits for the worker's next message, which comes after the worker has
+// listed a directory. A wake-up from sleep costs the worker 50-100 us in a virtual
+// machine, and one every few directories doubles the cost of the hand-off, so the
+// receiver keeps spinning for as long as a large directory takes, and never gives up
+// altogether: it spins only while the worker runs on another CPU, where the spin takes
+// nothing from it.
+constexpr int64_t kReceiverMinSpinNs = 50'000;
+constexpr int64_t kReceiverMaxSpinNs = 1'000'000;
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_ia32_pause();
 #elif defined(__aarch64__) || defined(__arm__)
   __asm__ __volatile__("yield");
+#endif
+}
+
+// The CPUs this process may run on: an affinity mask (taskset, a container's cpuset)
+// can leave one CPU on a machine with many.
+unsigned UsableCpus() {
+#ifdef __linux__
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+  return std::thread::hardware_concurrency();
+}
+
+// The CPU the calling thread runs on, or -1 where that cannot be known.
+int CurrentCpu() {
+#ifdef __linux__
+  return sched_getcpu();
+#else
+  return -1;
 #endif
 }
 
@@ -65,9 +97,9 @@ TTWMessageReceiver::TTWMessageReceiver(THandler Handler)
     : FHandler(std::move(Handler)),
       FOwner(std::this_thread::get_id()),
       FSenderSpinNs(kInitialSpinNs),
-      FReceiverSpinNs(kInitialSpinNs) {
+      FReceiverSpinNs(kReceiverMinSpinNs) {
   // Spinning on a single CPU only delays the thread that is being waited for.
-  FSpinAllowed.store(std::thread::hardware_concurrency() >= 2, std::memory_order_relaxed);
+  FSpinAllowed.store(UsableCpus() >= 2, std::memory_order_relaxed);
 }
 
 TTWMessageReceiver::~TTWMessageReceiver() = default;
@@ -109,6 +141,9 @@ TTWLResult TTWMessageReceiver::SendMessage(uint32_t Msg, TTWWParam WParam, TTWLP
   if (OnOwnerThread()) return FHandler ? FHandler(Msg, WParam, LParam) : 0;
 
   std::lock_guard<std::mutex> sending(FSendLock);
+  const int cpu = CurrentCpu();
+  if (FSenderCpu.load(std::memory_order_relaxed) != cpu)
+    FSenderCpu.store(cpu, std::memory_order_relaxed);
   FSlotMsg = Msg;
   FSlotWParam = WParam;
   FSlotLParam = LParam;
@@ -127,9 +162,8 @@ TTWLResult TTWMessageReceiver::SendMessage(uint32_t Msg, TTWWParam WParam, TTWLP
     while (FSlot.load(std::memory_order_seq_cst) != SlotDone) FSenderCond.wait(lock);
     FSenderSleeping.store(false, std::memory_order_relaxed);
   }
-  const TTWLResult result = FSlotResult;
-  FSlot.store(SlotEmpty, std::memory_order_release);
-  return result;
+  // The slot stays Done: a store of Empty would only move its line once more.
+  return FSlotResult;
 }
 
 void TTWMessageReceiver::PostMessage(uint32_t Msg, TTWWParam WParam, TTWLParam LParam) {
@@ -196,12 +230,14 @@ bool TTWMessageReceiver::WaitMessage(std::chrono::microseconds Timeout) {
   if (HasWork()) return true;
   const TClock::time_point deadline = TClock::now() + Timeout;
   // Spin only while a worker is sending: its next message is likely to come soon.
-  if (FSpinAllowed.load(std::memory_order_relaxed) && FSenderActive) {
-    const int64_t budget =
-        std::min<int64_t>(NextBudget(FReceiverSpinNs, FReceiverSkipped),
-                          std::chrono::duration_cast<std::chrono::nanoseconds>(Timeout).count());
+  const int cpu = FSpinAllowed.load(std::memory_order_relaxed) && FSenderActive ? CurrentCpu() : -2;
+  if (cpu != -2 && (cpu < 0 || cpu != FSenderCpu.load(std::memory_order_relaxed))) {
+    const int64_t budget = std::min<int64_t>(
+        FReceiverSpinNs, std::chrono::duration_cast<std::chrono::nanoseconds>(Timeout).count());
     const bool arrived = SpinFor(budget, [this] { return HasWork(); });
-    FReceiverSpinNs = AfterSpin(FReceiverSpinNs, budget, arrived);
+    if (budget == FReceiverSpinNs)
+      FReceiverSpinNs = arrived ? std::min(kReceiverMaxSpinNs, FReceiverSpinNs * 2)
+                                : std::max(kReceiverMinSpinNs, FReceiverSpinNs / 2);
     if (arrived) return true;
   }
   std::unique_lock<std::mutex> lock(FSleepLock);

@@ -51,8 +51,8 @@ class TTWMessageReceiver {
   // Makes the calling thread the one that handles messages.
   void SetOwnerThread();
   // Spinning before blocking cuts a round trip to well under a microsecond when both
-  // threads run on their own CPU. It is on by default only with two or more CPUs;
-  // off, every wait blocks at once.
+  // threads run on their own CPU. It is on by default only when the process may run on
+  // two or more CPUs; off, every wait blocks at once.
   void SetSpinning(bool On);
   bool Spinning() const { return FSpinAllowed.load(std::memory_order_relaxed); }
 
@@ -87,44 +87,54 @@ class TTWMessageReceiver {
   void WakeReceiver();
   void WakeSender();
 
+  // The members are grouped by the thread that writes them, each group on cache lines
+  // of its own, so that a round trip moves as few lines between the CPUs as it can.
+  static constexpr size_t kLine = 64;
+
+  // Read-mostly.
   THandler FHandler;
   std::atomic<std::thread::id> FOwner;
   std::atomic<bool> FSpinAllowed{false};
 
-  // The mailbox: one message in flight at a time; senders queue on FSendLock.
-  std::mutex FSendLock;
-  std::atomic<uint32_t> FSlot{SlotEmpty};
+  // The mailbox: one message in flight at a time; senders queue on FSendLock. Written
+  // by the sender (the receiver writes only the state and the result). A slot that is
+  // Done stays so until the next send: to the receiver it is as empty.
+  alignas(kLine) std::atomic<uint32_t> FSlot{SlotEmpty};
   uint32_t FSlotMsg = 0;
   TTWWParam FSlotWParam = 0;
   TTWLParam FSlotLParam = 0;
   TTWLResult FSlotResult = 0;
+  std::atomic<int> FSenderCpu{-1};  // where the last sender ran
+
+  // Senders only: the lock they queue on, and the adaptive spin budget in nanoseconds,
+  // halved after a spin that ended in sleep, doubled after one that succeeded; at 0 a
+  // short probe now and then finds out whether spinning pays again. Guarded by the lock.
+  // The lock lives here, not beside the slot, so taking it moves no line the receiver
+  // is watching.
+  alignas(kLine) std::mutex FSendLock;
+  int64_t FSenderSpinNs;
+  uint32_t FSenderSkipped = 0;
+  std::atomic<uint64_t> FSenderSleeps{0};
+  std::atomic<uint64_t> FWakes{0};
+
+  // Receiver-only.
+  alignas(kLine) int64_t FReceiverSpinNs;
+  bool FSenderActive = false;  // a sent message was handled since the last posted one
+  uint64_t FSentCount = 0;
+  uint64_t FPostedHandled = 0;
+  uint64_t FReceiverSleeps = 0;
 
   // Sleeping: each side sets its flag before it blocks, the other side wakes it only
   // when the flag is set.
-  std::mutex FSleepLock;
+  alignas(kLine) std::mutex FSleepLock;
   std::condition_variable FReceiverCond;
   std::condition_variable FSenderCond;
   std::atomic<bool> FReceiverSleeping{false};
   std::atomic<bool> FSenderSleeping{false};
-
-  // Adaptive spin budgets in nanoseconds: halved after a spin that ended in sleep,
-  // doubled after one that succeeded; at 0 a short probe now and then finds out whether
-  // spinning pays again.
-  int64_t FSenderSpinNs;  // guarded by FSendLock
-  uint32_t FSenderSkipped = 0;
-  int64_t FReceiverSpinNs;  // the receiver's thread only
-  uint32_t FReceiverSkipped = 0;
-  bool FSenderActive = false;  // a sent message was handled since the last posted one
 
   // Posted queue.
   std::deque<uint32_t> FPostedMsg;
   std::deque<TTWWParam> FPostedWParam;
   std::deque<TTWLParam> FPostedLParam;
   std::atomic<uint32_t> FPostedCount{0};
-
-  std::atomic<uint64_t> FSenderSleeps{0};
-  std::atomic<uint64_t> FWakes{0};
-  uint64_t FSentCount = 0;
-  uint64_t FPostedHandled = 0;
-  uint64_t FReceiverSleeps = 0;
 };

@@ -1,5 +1,6 @@
 #include "search/tw_thread_find.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "search/Masks.h"
 #include "search/tw_files.h"
 #include "search/tw_helper.h"
+#include "search/tw_mask_set.h"
 #include "search/tw_paths.h"
 
 namespace {
@@ -143,10 +145,6 @@ bool TTWThreadFind::IsDirectoryException(const std::string& Name) const {
   return TTWHelper::MatchesAny(FDirectoryExceptions, Name);
 }
 
-bool TTWThreadFind::IsSearchMatch(const std::string& Name) const {
-  return TTWHelper::MatchesAny(FSearchMasks, Name);
-}
-
 bool TTWThreadFind::Wants(uint8_t Option) const {
   return Option != 0 && !Terminated();
 }
@@ -203,6 +201,10 @@ void TTWThreadFind::WalkFrom(std::unique_ptr<TTWFindHandle> Start, const std::st
   // how much of the thread's stack the walk takes.
   std::vector<TLevel> stack;
   stack.push_back({std::move(Start), WithBackslash(Folder), false});
+  // Every file of a drive meets the search masks: tested as one set, each name meets
+  // only the few masks that can match its last byte.
+  std::optional<TTWMaskSet> search;
+  if (lazy) search.emplace(FSearchMasks, FCfg.Current.FileSearchMasks);
   TTWFindData d;
   while (!stack.empty()) {
     TLevel& top = stack.back();
@@ -216,9 +218,9 @@ void TTWThreadFind::WalkFrom(std::unique_ptr<TTWFindHandle> Start, const std::st
       continue;
     }
     if (IsDots(d.Name)) continue;
-    const std::string path = top.Folder + d.Name;
     if (IsDirectory(d)) {
       if (IsLinkedDirectory(d) || IsDirectoryException(d.Name)) continue;
+      const std::string path = top.Folder + d.Name;
       if (RecordTree)
         FFileList->Add(path, static_cast<int64_t>(d.Size), TW_KIND_DIRECTORY, Group, d.Id);
       ShowStatus(path);
@@ -229,11 +231,11 @@ void TTWThreadFind::WalkFrom(std::unique_ptr<TTWFindHandle> Start, const std::st
     }
     // A file, or a link that does not lead to a directory: recorded as itself.
     if (lazy) {
-      if (!IsSearchMatch(d.Name)) continue;
+      if (!search->Matches(d.Name)) continue;
       if (!d.HasDetails && !top.Handle->Details(d)) continue;
     }
     if (IsProtectedFile(d)) continue;
-    FFileList->Add(path, static_cast<int64_t>(d.Size), TW_KIND_FILE, Group, d.Id);
+    FFileList->Add(top.Folder + d.Name, static_cast<int64_t>(d.Size), TW_KIND_FILE, Group, d.Id);
   }
 }
 

@@ -76,7 +76,6 @@ class TTWThreadFind : public TThread {
                 uint8_t Group);
   void ShowStatus(const std::string& Text);
   bool IsDirectoryException(const std::string& Name) const;
-  bool IsSearchMatch(const std::string& Name) const;
 
   TTWFileList* FFileList;
   const TTWConfig& FCfg;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "linux_test_util.h"
+#include "platform/linux/wine_fs.h"
 
 namespace {
 
@@ -279,6 +280,106 @@ TEST_F(FindTest, FindFirstInRefusesAFolderSwappedAfterListing) {
     ASSERT_TRUE(RemoveHostTree(Pfx.HostPath("C:\\swap")));
   }
   EXPECT_TRUE(Pfx.OutsideIntact());
+}
+
+// The lazy descent opens a child with openat2 where the kernel has it and with openat
+// plus fstat otherwise (forced here); the walk that records folder ids always takes the
+// second. Each way must enter a real folder and refuse a link or a swapped folder.
+TEST_F(FindTest, DescentRefusesLinksAndSwapsOnEveryWay) {
+  struct TReset {
+    ~TReset() { twl::GForceOpenatChain = false; }
+  } Reset;
+  struct TWay {
+    const char* Name;
+    bool ForceChain;
+    bool Lazy;
+  };
+  int Round = 0;
+  for (const TWay& W : {TWay{"openat2", false, true}, TWay{"openat chain", true, true},
+                        TWay{"recording walk", false, false}}) {
+    SCOPED_TRACE(W.Name);
+    twl::GForceOpenatChain = W.ForceChain;
+    const std::string Dir = "C:\\way" + std::to_string(Round++);
+    Pfx.AddFile(Dir + "\\sub\\inner.txt");
+    std::string Swap = Pfx.AddDir(Dir + "\\swap");
+    Pfx.AddSymlink(Dir + "\\out", Pfx.OutsideDir());
+    const unsigned Two = twl::GDescentOpenat2Used, Chain = twl::GDescentOpenatUsed;
+    auto H = P().FindFirst(Dir + "\\*", W.Lazy);
+    ASSERT_NE(H, nullptr);
+    TTWFindData D;
+    std::map<std::string, bool> Entered;
+    while (H->Next(D)) {
+      if (D.Name == "swap") {
+        ASSERT_EQ(rename(Swap.c_str(), (Swap + ".old").c_str()), 0);
+        ASSERT_EQ(mkdir(Swap.c_str(), 0755), 0);
+      }
+      auto Sub = H->FindFirstIn(D, "*.txt", W.Lazy);
+      Entered[D.Name] = Sub != nullptr;
+      if (D.Name == "sub" && Sub) {
+        TTWFindData In;
+        ASSERT_TRUE(Sub->Next(In));
+        EXPECT_EQ(In.Name, "inner.txt");
+      }
+    }
+    EXPECT_TRUE(Entered["sub"]);
+    EXPECT_FALSE(Entered["out"]);
+    EXPECT_FALSE(Entered["swap"]);
+    if (W.ForceChain || !W.Lazy) {
+      EXPECT_EQ(twl::GDescentOpenat2Used.load(), Two);
+    }
+    if (!W.Lazy) {
+      EXPECT_GT(twl::GDescentOpenatUsed.load(), Chain);
+    }
+    EXPECT_GT(twl::GDescentOpenat2Used.load() + twl::GDescentOpenatUsed.load(), Two + Chain);
+  }
+  EXPECT_TRUE(Pfx.OutsideIntact());
+}
+
+// The listing order is CompareNames' whatever mix of case, length, punctuation and
+// non-ASCII names a folder holds (ASCII names take a faster way to the same order).
+TEST_F(FindTest, ListingOrderIsCompareNamesOrder) {
+  Names Created = {"b",
+                   "B",
+                   "a",
+                   "A",
+                   "ab",
+                   "aB",
+                   "Ab",
+                   "a b",
+                   "a.",
+                   "a_",
+                   "[x",
+                   "_x",
+                   "~x",
+                   "Zz",
+                   "z",
+                   "e",
+                   "E",
+                   "ea",
+                   "\xc3\xa9",
+                   "\xc3\x89",
+                   "\xc3\xa9"
+                   "a",
+                   "eA",
+                   "\xff",
+                   "a\xff",
+                   "A\xc3\xa9",
+                   "a\xc3\xa9"
+                   "b",
+                   "@",
+                   "`"};
+  for (const std::string& N : Created) Pfx.AddFile("C:\\ord\\" + N);
+  Names Expected = Created;
+  std::sort(Expected.begin(), Expected.end(), [](const std::string& X, const std::string& Y) {
+    return twl::CompareNames(X.data(), X.size(), Y.data(), Y.size()) < 0;
+  });
+  for (bool Lazy : {true, false}) {
+    Names Listed = List("C:\\ord\\*", Lazy);
+    Listed.erase(std::remove_if(Listed.begin(), Listed.end(),
+                                [](const std::string& N) { return N == "." || N == ".."; }),
+                 Listed.end());
+    EXPECT_EQ(Listed, Expected) << (Lazy ? "lazy" : "with details");
+  }
 }
 
 TEST_F(FindTest, ThePrefixItselfIsNeverListed) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 #include <atomic>
 #include <stdexcept>
 #include <string>
@@ -193,5 +197,34 @@ TEST(MessagesTest, ReceiverOnAnotherThreadAfterSetOwnerThread) {
   r.PostMessage(WM_DELETEFINISHED, 0, 0);
   loop.join();
 }
+
+#ifdef __linux__
+// Spinning is decided by the CPUs the process may use, not by how many the machine has:
+// pinned to one CPU, a spin only delays the thread it waits for.
+TEST(MessagesTest, NoSpinningWhenPinnedToOneCpu) {
+  cpu_set_t saved;
+  ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
+  int cpu = 0;
+  while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &saved)) ++cpu;
+  ASSERT_LT(cpu, CPU_SETSIZE);
+  bool pinnedOk = false, spinning = true;
+  // A thread of its own, so the test thread's affinity is never touched.
+  std::thread pinned([&] {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    if (sched_setaffinity(0, sizeof one, &one) != 0) return;
+    pinnedOk = true;
+    TTWMessageReceiver r;
+    spinning = r.Spinning();
+  });
+  pinned.join();
+  if (!pinnedOk) GTEST_SKIP() << "cannot set the affinity here";
+  EXPECT_FALSE(spinning);
+  if (CPU_COUNT(&saved) >= 2) {
+    EXPECT_TRUE(TTWMessageReceiver().Spinning());
+  }
+}
+#endif
 
 }  // namespace

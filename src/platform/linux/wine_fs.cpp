@@ -16,6 +16,8 @@ namespace twl {
 std::atomic<bool> GForceOpenatChain{false};
 std::atomic<unsigned> GOpenat2Used{0};
 std::atomic<unsigned> GOpenatChainUsed{0};
+std::atomic<unsigned> GDescentOpenat2Used{0};
+std::atomic<unsigned> GDescentOpenatUsed{0};
 
 void TFd::Reset(int Fd) {
   if (F >= 0) close(F);
@@ -384,13 +386,43 @@ TFd ResolveDirForChange(int Root, const std::vector<std::string>& Comps, size_t 
   return ResolveDir(Root, Comps, Count, true, Spelled, Err);
 }
 
-uint32_t DosAttribBits(int Dir, const char* Name) {
+namespace {
+
+#if defined(__x86_64__) || defined(__aarch64__)
+constexpr long kSysGetxattrat = 464;  // Linux 6.13
+#else
+constexpr long kSysGetxattrat = -1;
+#endif
+
+struct TXattrArgs {  // struct xattr_args
+  uint64_t Value;
+  uint32_t Size;
+  uint32_t Flags;
+};
+
+// getxattrat relative to the directory; where the kernel lacks it, lgetxattr on the
+// /proc/self/fd path, whose lookup through /proc costs several times as much.
+ssize_t ReadXattrAt(int Dir, const char* Name, const char* Attr, char* V, size_t Size) {
+  static std::atomic<bool> NoAt{kSysGetxattrat < 0};
+  if (!NoAt.load(std::memory_order_relaxed)) {
+    TXattrArgs Args{reinterpret_cast<uintptr_t>(V), static_cast<uint32_t>(Size), 0};
+    const unsigned Flags = AT_SYMLINK_NOFOLLOW | (*Name ? 0 : AT_EMPTY_PATH);
+    long L = syscall(kSysGetxattrat, Dir, Name, Flags, Attr, &Args, sizeof Args);
+    if (L >= 0 || (errno != ENOSYS && errno != EPERM)) return L;
+    if (errno == ENOSYS) NoAt.store(true, std::memory_order_relaxed);
+  }
   char Path[4200];
   int N = *Name ? snprintf(Path, sizeof Path, "/proc/self/fd/%d/%s", Dir, Name)
                 : snprintf(Path, sizeof Path, "/proc/self/fd/%d", Dir);
-  if (N <= 0 || static_cast<size_t>(N) >= sizeof Path) return 0;
+  if (N <= 0 || static_cast<size_t>(N) >= sizeof Path) return -1;
+  return lgetxattr(Path, Attr, V, Size);
+}
+
+}  // namespace
+
+uint32_t DosAttribBits(int Dir, const char* Name) {
   char V[64];
-  ssize_t L = lgetxattr(Path, "user.DOSATTRIB", V, sizeof V - 1);
+  ssize_t L = ReadXattrAt(Dir, Name, "user.DOSATTRIB", V, sizeof V - 1);
   if (L < 3) return 0;
   V[L] = '\0';
   if (V[0] != '0' || (V[1] != 'x' && V[1] != 'X')) return 0;

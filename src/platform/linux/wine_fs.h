@@ -121,6 +121,10 @@ TFd ResolveDirForChange(int Root, const std::vector<std::string>& Comps, size_t 
 extern std::atomic<bool> GForceOpenatChain;
 extern std::atomic<unsigned> GOpenat2Used;
 extern std::atomic<unsigned> GOpenatChainUsed;
+// The same for the lazy descent of an enumeration (FindFirstIn): openat2 alone, or
+// openat with an fstat of the result.
+extern std::atomic<unsigned> GDescentOpenat2Used;
+extern std::atomic<unsigned> GDescentOpenatUsed;
 
 // Reads user.DOSATTRIB of Dir/Name (not followed): its HIDDEN and SYSTEM bits.
 uint32_t DosAttribBits(int Dir, const char* Name);
