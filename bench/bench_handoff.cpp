@@ -8,6 +8,7 @@
 // three spinning as the product decides; then the real handler with spinning forced on
 // and off, and the condvar baseline. Run it under "taskset -c 0" as well
 // to see both threads on one CPU. Prints mean, p50, p99 and max in microseconds.
+#include <sched.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -134,9 +135,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_handoff [--count N]\n");
     return 2;
   }
-  std::printf("%u CPUs, spinning %s by default, %d round trips per row\n",
-              std::thread::hardware_concurrency(), TTWMessageReceiver().Spinning() ? "on" : "off",
-              count);
+  cpu_set_t cpus;
+  CPU_ZERO(&cpus);
+  const int usable = sched_getaffinity(0, sizeof cpus, &cpus) == 0
+                         ? CPU_COUNT(&cpus)
+                         : static_cast<int>(std::thread::hardware_concurrency());
+  std::printf("%d usable CPUs, spinning %s by default, %d round trips per row\n", usable,
+              TTWMessageReceiver().Spinning() ? "on" : "off", count);
   std::printf("%-34s %9s %9s %9s %10s\n", "hand-off (us)", "mean", "p50", "p99", "max");
   Report("product, idle receiver", Product(count, TLoad::Idle, TSpin::Default));
   Report("product, real handler", Product(count, TLoad::Real, TSpin::Default));
