@@ -167,7 +167,9 @@ bool IsValidName(const std::u16string& Name) {
   return true;
 }
 
-std::u16string EscapeText(const std::u16string& Text) {
+namespace {
+// Both escapes scan once, left to right; what they insert is not scanned again.
+std::u16string Escape(const std::u16string& Text, bool Quote) {
   std::u16string Out;
   Out.reserve(Text.size());
   for (char16_t C : Text) {
@@ -175,26 +177,21 @@ std::u16string EscapeText(const std::u16string& Text) {
       Out += u"&amp;";
     else if (C == u'<')
       Out += u"&lt;";
-    else
-      Out.push_back(C);
-  }
-  return Out;
-}
-
-std::u16string EscapeAttributeValue(const std::u16string& Text) {
-  std::u16string Out;
-  Out.reserve(Text.size());
-  for (char16_t C : Text) {
-    if (C == u'&')
-      Out += u"&amp;";
-    else if (C == u'<')
-      Out += u"&lt;";
-    else if (C == u'"')
+    else if (Quote && C == u'"')
       Out += u"&quot;";
     else
       Out.push_back(C);
   }
   return Out;
+}
+}  // namespace
+
+std::u16string EscapeText(const std::u16string& Text) {
+  return Escape(Text, false);
+}
+
+std::u16string EscapeAttributeValue(const std::u16string& Text) {
+  return Escape(Text, true);
 }
 
 std::u16string AnsiToText(const std::string& S) {

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/linux/host_files.h"
+
 namespace {
 
 const char* const kSystemReg =
@@ -83,21 +85,10 @@ const char* const kUserDefReg =
     "\n"
     "#arch=win64\n";
 
-bool WriteAll(int Fd, const std::string& Data) {
-  size_t Done = 0;
-  while (Done < Data.size()) {
-    ssize_t N = write(Fd, Data.data() + Done, Data.size() - Done);
-    if (N < 0 && errno == EINTR) continue;
-    if (N <= 0) return false;
-    Done += static_cast<size_t>(N);
-  }
-  return true;
-}
-
 bool WriteFileAt(const std::string& Path, const std::string& Data, int Flags = O_TRUNC) {
   int Fd = open(Path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | Flags, 0644);
   if (Fd < 0) return false;
-  bool Ok = WriteAll(Fd, Data);
+  bool Ok = twl::WriteAllToFd(Fd, Data);
   return close(Fd) == 0 && Ok;
 }
 
@@ -359,7 +350,7 @@ std::string TSamplePrefix::AddFile(const std::string& WinPath, uint64_t Size, mo
     ADD_FAILURE() << "could not create " << Host << ": " << strerror(errno);
     return Host;
   }
-  bool Ok = WriteAll(Fd, Content);
+  bool Ok = twl::WriteAllToFd(Fd, Content);
   if (Size > Content.size()) Ok = ftruncate(Fd, static_cast<off_t>(Size)) == 0 && Ok;
   Ok = fchmod(Fd, Mode) == 0 && Ok;
   if (DosAttrib >= 0) {

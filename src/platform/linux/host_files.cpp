@@ -34,6 +34,17 @@ bool ReadAllFromFd(int Fd, std::string& Data, size_t Limit) {
   return true;
 }
 
+bool WriteAllToFd(int Fd, const std::string& Data) {
+  size_t Done = 0;
+  while (Done < Data.size()) {
+    ssize_t N = write(Fd, Data.data() + Done, Data.size() - Done);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) return false;
+    Done += static_cast<size_t>(N);
+  }
+  return true;
+}
+
 bool HostReadWholeFile(const std::string& Path, std::string& Data) {
   TFd F(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!F.Valid()) return false;
@@ -74,15 +85,7 @@ bool HostReplaceFile(const std::string& Path, const std::string& Data) {
   }
   if (!F.Valid()) return false;
 
-  bool Ok = true;
-  for (size_t Done = 0; Ok && Done < Data.size();) {
-    ssize_t N = write(F.Get(), Data.data() + Done, Data.size() - Done);
-    if (N < 0 && errno == EINTR) continue;
-    if (N <= 0)
-      Ok = false;
-    else
-      Done += static_cast<size_t>(N);
-  }
+  bool Ok = WriteAllToFd(F.Get(), Data);
   Ok = Ok && fchmod(F.Get(), Mode) == 0 && fsync(F.Get()) == 0;
   if (close(F.Release()) != 0) Ok = false;  // late errors (NFS) show here
   if (!Ok || renameat(D.Get(), Tmp.c_str(), D.Get(), Name.c_str()) != 0) {

@@ -8,6 +8,8 @@ namespace twl {
 
 // Reads Fd to its end; false on a read error or once more than Limit bytes arrived.
 bool ReadAllFromFd(int Fd, std::string& Data, size_t Limit);
+// Writes all of Data, going on after short writes and EINTR; false on an error.
+bool WriteAllToFd(int Fd, const std::string& Data);
 
 bool HostReadWholeFile(const std::string& Path, std::string& Data);
 // Atomic replace: ".<name>.XXXXXX" beside the file, written, synced, renamed over it, and

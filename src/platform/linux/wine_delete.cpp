@@ -12,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/linux/host_files.h"
+
 namespace twl {
 
 namespace {
@@ -100,17 +102,6 @@ std::string RandomHex8() {
   char Buf[9];
   snprintf(Buf, sizeof Buf, "%08x", R);
   return Buf;
-}
-
-bool WriteAll(int Fd, const std::string& Data) {
-  size_t Done = 0;
-  while (Done < Data.size()) {
-    ssize_t N = write(Fd, Data.data() + Done, Data.size() - Done);
-    if (N < 0 && errno == EINTR) continue;
-    if (N <= 0) return false;
-    Done += static_cast<size_t>(N);
-  }
-  return true;
 }
 
 // Opens (creating as needed) a folder of the trash; never through a link.
@@ -302,7 +293,7 @@ int32_t WineMoveToTrash(const std::string& PrefixDir, const std::string& TrashDi
       if (errno == EEXIST) continue;
       return kErrAccessDenied;
     }
-    bool Written = WriteAll(F.Get(), Text) && fsync(F.Get()) == 0;
+    bool Written = WriteAllToFd(F.Get(), Text) && fsync(F.Get()) == 0;
     if (close(F.Release()) != 0) Written = false;
     if (!Written) {
       unlinkat(Info.Get(), InfoName.c_str(), 0);
