@@ -6,31 +6,9 @@
 #include <string>
 
 #include "platform/tw_platform.h"
+#include "support/sample_prefix.h"
 
 namespace {
-
-// The sample prefix's registry files.
-const char kSystemReg[] = R"(WINE REGISTRY Version 2
-;; All keys relative to REGISTRY\\Machine
-
-#arch=win64
-
-[Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList] 1700000000
-#time=1da1b2c3d4e5f60
-"ProfilesDirectory"=str(2):"C:\\users"
-"ProgramData"=str(2):"C:\\ProgramData"
-"Public"=str(2):"C:\\users\\Public"
-
-[Software\\Wine\\Drives] 1700000000
-#time=1da1b2c3d4e5f60
-"d:"="cdrom"
-
-[System\\CurrentControlSet\\Control\\Session Manager\\Environment] 1700000000
-#time=1da1b2c3d4e5f60
-"TEMP"=str(2):"%SystemRoot%\\temp"
-"TMP"=str(2):"%SystemRoot%\\temp"
-"windir"=str(2):"%SystemRoot%"
-)";
 
 const char kUserReg[] = R"(WINE REGISTRY Version 2
 ;; All keys relative to REGISTRY\\User\\S-1-5-21-0-0-0-1000
@@ -87,7 +65,7 @@ const TEnv kTesterEnv = {{"USER", "tester"},     {"HOME", "/home/tester"}, {"TMP
                          {"USERPROFILE", "/bad"}};
 
 TEST(WineFolders, SamplePrefix) {
-  TSystem sys(kSystemReg, kUserReg, kTesterEnv);
+  TSystem sys(TSamplePrefix::SystemRegText(), kUserReg, kTesterEnv);
   EXPECT_EQ(sys.Info.UserName, "tester");
   EXPECT_EQ(WineProfileDir(sys.Info), "C:\\users\\tester");
   EXPECT_EQ(WineTempPathRaw(sys.Info), "C:\\users\\tester\\Temp\\");
@@ -117,7 +95,7 @@ TEST(WineFolders, SamplePrefix) {
 }
 
 TEST(WineFolders, EnvironmentOfANewProcess) {
-  TSystem sys(kSystemReg, kUserReg, kTesterEnv);
+  TSystem sys(TSamplePrefix::SystemRegText(), kUserReg, kTesterEnv);
   const std::pair<const char*, const char*> vars[] = {
       {"SystemRoot", "C:\\windows"},
       {"SYSTEMDRIVE", "C:"},
@@ -275,7 +253,8 @@ TEST(WineFolders, SpecialFolderSources) {
 }
 
 TEST(WineFolders, Expansion) {
-  TSystem sys(kSystemReg, kUserReg, {{"USER", "tester"}, {"HOME", "/h"}, {"Mixed", "m"}});
+  TSystem sys(TSamplePrefix::SystemRegText(), kUserReg,
+              {{"USER", "tester"}, {"HOME", "/h"}, {"Mixed", "m"}});
   const std::pair<const char*, const char*> cases[] = {
       {"%SystemRoot%\\x", "C:\\windows\\x"},
       {"%systemroot%%SYSTEMDRIVE%", "C:\\windowsC:"},

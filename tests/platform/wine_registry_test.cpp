@@ -5,69 +5,11 @@
 #include <string>
 
 #include "platform/tw_platform.h"
+#include "support/sample_prefix.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-// user.reg of the sample prefix, as Wine 8.0 writes it.
-const char kUserReg[] = R"(WINE REGISTRY Version 2
-;; All keys relative to REGISTRY\\User\\S-1-5-21-0-0-0-1000
-
-#arch=win64
-
-[Environment] 1700000000
-#time=1da1b2c3d4e5f60
-"TEMP"="C:\\users\\tester\\Temp"
-"TMP"="C:\\users\\tester\\Temp"
-
-[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders] 1700000000
-#time=1da1b2c3d4e5f60
-"AppData"=str(2):"%USERPROFILE%\\AppData\\Roaming"
-"Cache"=str(2):"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\INetCache"
-"Cookies"=str(2):"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\INetCookies"
-"History"=str(2):"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\History"
-"Local AppData"=str(2):"%USERPROFILE%\\AppData\\Local"
-"Recent"=str(2):"%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Recent"
-
-[Software\\Parser Cases\\Esc \[x\] "q" \xe9] 1700000000
-#time=1da1b2c3d4e5f60
-#class="Cls"
-@="default"
-"quote\"back\\slash"="C:\\path \"q\""
-"ctrl"="a\tb\nc\0017\e"
-"uni"="\xe9t\xe9 \x4e2d1"
-"dword"=dword:deadbeef
-"expand"=str(2):"%USERPROFILE%\\x"
-"multi"=str(7):"one\0two\0"
-"qword"=hex(b):ef,cd,ab,89,67,45,23,01
-"bin"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\
-  16,17,18,19
-"expand_hex"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00
-"none"=hex(0):
-)";
-
-const char kSystemReg[] = R"(WINE REGISTRY Version 2
-;; All keys relative to REGISTRY\\Machine
-
-#arch=win64
-
-[Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList] 1700000000
-#time=1da1b2c3d4e5f60
-"ProfilesDirectory"=str(2):"C:\\users"
-"ProgramData"=str(2):"C:\\ProgramData"
-"Public"=str(2):"C:\\users\\Public"
-
-[Software\\Wine\\Drives] 1700000000
-#time=1da1b2c3d4e5f60
-"d:"="cdrom"
-
-[System\\CurrentControlSet\\Control\\Session Manager\\Environment] 1700000000
-#time=1da1b2c3d4e5f60
-"TEMP"=str(2):"%SystemRoot%\\temp"
-"TMP"=str(2):"%SystemRoot%\\temp"
-"windir"=str(2):"%SystemRoot%"
-)";
 
 const char kParserKey[] = "Software\\Parser Cases\\Esc [x] \"q\" \xC3\xA9";
 
@@ -85,7 +27,7 @@ std::string Range(int N) {
 
 TEST(WineRegistry, SampleUserRegDecodesEveryForm) {
   TWineRegistry reg;
-  ASSERT_TRUE(reg.LoadText(kUserReg));
+  ASSERT_TRUE(reg.LoadText(TSamplePrefix::UserRegText()));
   struct TCase {
     const char* Name;
     uint32_t Type;
@@ -133,7 +75,7 @@ TEST(WineRegistry, SampleUserRegDecodesEveryForm) {
 
 TEST(WineRegistry, KeysAndNamesCompareWithoutCase) {
   TWineRegistry reg;
-  ASSERT_TRUE(reg.LoadText(kUserReg));
+  ASSERT_TRUE(reg.LoadText(TSamplePrefix::UserRegText()));
   EXPECT_TRUE(reg.KeyExists(""));
   EXPECT_TRUE(reg.KeyExists("Software"));  // implied by its subkeys
   EXPECT_TRUE(reg.KeyExists("SOFTWARE\\parser cases"));
@@ -153,7 +95,7 @@ TEST(WineRegistry, KeysAndNamesCompareWithoutCase) {
 
 TEST(WineRegistry, SampleSystemReg) {
   TWineRegistry reg;
-  ASSERT_TRUE(reg.LoadText(kSystemReg));
+  ASSERT_TRUE(reg.LoadText(TSamplePrefix::SystemRegText()));
   uint32_t type;
   std::string data;
   ASSERT_TRUE(reg.QueryValue("Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
@@ -183,7 +125,7 @@ TEST(WineRegistry, RejectsWhatIsNotARegistryFile) {
   }
   // A failed load also forgets what was loaded before.
   TWineRegistry reg;
-  ASSERT_TRUE(reg.LoadText(kUserReg));
+  ASSERT_TRUE(reg.LoadText(TSamplePrefix::UserRegText()));
   EXPECT_FALSE(reg.LoadText("nope"));
   EXPECT_FALSE(reg.KeyExists("Environment"));
 }
