@@ -95,22 +95,42 @@ TTWHelper::TTWHelper() {
   LoadNames();
 }
 
-void TTWHelper::LoadNames() {
-  FKindNames[0] = Translate("File");
-  FKindNames[1] = Translate("Directory");
+namespace {
 
-  FGroupNames[0] = Translate("Search masks");
-  // The browser names are not translated, only the kind of data.
-  static const char* const kBrowsers[] = {"IE/", "Firefox/", "Opera/", "Safari/", "Chrome/"};
-  const std::string options[] = {Translate("Cookies"), Translate("Cache"), Translate("History")};
-  int g = 1;
-  for (const char* browser : kBrowsers)
-    for (const std::string& option : options) FGroupNames[g++] = browser + option;
-  FGroupNames[16] = Translate("Temporary directory");
-  FGroupNames[17] = Translate("Recently used documents");
-  FGroupNames[18] = Translate("Recycle Bin");
-  FGroupNames[19] = Translate("Old Update files");
-  FGroupNames[20] = Translate("System log");
+const char* const kKindTexts[TTWHelper::KindCount] = {"File", "Directory"};
+
+// A group's name is its prefix, never translated (the browser), and its word.
+struct TGroupText {
+  const char* Prefix;
+  const char* Word;
+};
+const TGroupText kGroupTexts[TTWHelper::GroupCount] = {
+    {"", "Search masks"},    {"IE/", "Cookies"},          {"IE/", "Cache"},
+    {"IE/", "History"},      {"Firefox/", "Cookies"},     {"Firefox/", "Cache"},
+    {"Firefox/", "History"}, {"Opera/", "Cookies"},       {"Opera/", "Cache"},
+    {"Opera/", "History"},   {"Safari/", "Cookies"},      {"Safari/", "Cache"},
+    {"Safari/", "History"},  {"Chrome/", "Cookies"},      {"Chrome/", "Cache"},
+    {"Chrome/", "History"},  {"", "Temporary directory"}, {"", "Recently used documents"},
+    {"", "Recycle Bin"},     {"", "Old Update files"},    {"", "System log"},
+};
+
+}  // namespace
+
+void TTWHelper::LoadNames() {
+  for (int k = 0; k < KindCount; ++k) FKindNames[static_cast<size_t>(k)] = Translate(kKindTexts[k]);
+  for (int g = 0; g < GroupCount; ++g) {
+    const TGroupText& t = kGroupTexts[g];
+    FGroupNames[static_cast<size_t>(g)] = t.Prefix + Translate(t.Word);
+  }
+}
+
+std::string TTWHelper::EnglishKindName(int Kind) {
+  return Kind < 0 || Kind >= KindCount ? std::string() : kKindTexts[Kind];
+}
+
+std::string TTWHelper::EnglishGroupName(int Group) {
+  if (Group < 0 || Group >= GroupCount) return {};
+  return std::string(kGroupTexts[Group].Prefix) + kGroupTexts[Group].Word;
 }
 
 const std::string& TTWHelper::GetKindName(int Kind) const {

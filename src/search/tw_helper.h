@@ -49,6 +49,9 @@ class TTWHelper {
   // Empty for an index outside the tables.
   const std::string& GetKindName(int Kind) const;
   const std::string& GetGroupName(int Group) const;
+  // The same names untranslated, for machine-readable output; "" outside the tables.
+  static std::string EnglishKindName(int Kind);
+  static std::string EnglishGroupName(int Group);
 
   // Sizes for the dialogs: two decimals at most, the locale's decimal separator.
   std::string SizeToKB(int64_t Bytes) const;

@@ -56,21 +56,9 @@ void InstallInterruptHandler() {
 }
 
 // Names for machine-readable output: fixed English, whatever the interface language.
-const char* const kKindIds[] = {"File", "Directory"};
-const char* const kGroupIds[] = {
-    "Search masks",    "IE/Cookies",          "IE/Cache",
-    "IE/History",      "Firefox/Cookies",     "Firefox/Cache",
-    "Firefox/History", "Opera/Cookies",       "Opera/Cache",
-    "Opera/History",   "Safari/Cookies",      "Safari/Cache",
-    "Safari/History",  "Chrome/Cookies",      "Chrome/Cache",
-    "Chrome/History",  "Temporary directory", "Recently used documents",
-    "Recycle Bin",     "Old Update files",    "System log"};
-
-const char* KindId(uint8_t Kind) {
-  return Kind < 2 ? kKindIds[Kind] : "File";
-}
-const char* GroupId(uint8_t Group) {
-  return Group < 21 ? kGroupIds[Group] : "";
+std::string KindId(uint8_t Kind) {
+  return Kind == TW_KIND_DIRECTORY ? TTWHelper::EnglishKindName(Kind)
+                                   : TTWHelper::EnglishKindName(TW_KIND_FILE);
 }
 
 // The progress line on a terminal's stderr. Show() runs inside the status handler, so it
@@ -163,8 +151,8 @@ class TReviewOff {
 
 void PrintJsonEntry(const TTWRecordFile& E, bool WithOutcome) {
   std::printf("{\"kind\":\"%s\",\"group\":\"%s\",\"group_id\":%d,\"size\":%lld,\"path\":\"%s\"",
-              KindId(E.Kind), GroupId(E.Group), E.Group, static_cast<long long>(E.Size),
-              JsonEscape(E.Path).c_str());
+              KindId(E.Kind).c_str(), TTWHelper::EnglishGroupName(E.Group).c_str(), E.Group,
+              static_cast<long long>(E.Size), JsonEscape(E.Path).c_str());
   if (WithOutcome) std::printf(",\"deleted\":%s", E.Deleted ? "true" : "false");
   std::puts("}");
 }
