@@ -26,7 +26,7 @@ done
 
 bash scripts/setup.sh
 build=${BUILD_DIR:-build/bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j 2 --target bench_gen_tree bench_floor bench_scan bench_shred bench_handoff
 B=$(cd "$build/bin" && pwd)
 out=$(mkdir -p "$build/results" && cd "$build/results" && pwd)

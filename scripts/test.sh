@@ -26,7 +26,7 @@ TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j 
 if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz corpus replay"
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >/dev/null
+    -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF -DTW_BUILD_GUI=OFF >/dev/null
   fuzzers=()
   for f in fuzz/fuzz_*.cpp; do fuzzers+=("$(basename "$f" .cpp)"); done
   cmake --build build/fuzz -j "$jobs" --target "${fuzzers[@]}"
