@@ -142,30 +142,34 @@ struct TFlagName {
 };
 
 // Runs the attributes, in the reader's sorted order, over a table of flags. False at the
-// first attribute that no entry names.
+// first attribute that no entry names, which Unknown then holds.
 template <size_t N>
-bool ReadFlags(const TAttrList& Attrs, const TFlagName (&Table)[N]) {
+bool ReadFlags(const TAttrList& Attrs, const TFlagName (&Table)[N], std::string& Unknown) {
   for (int i = 0; i < Attrs.Count(); ++i) {
     std::string name = Attrs.NameAt(i);
     TTWBool* flag = nullptr;
     for (const TFlagName& entry : Table)
       if (name == entry.Name) flag = entry.Flag;
-    if (!flag) return false;
+    if (!flag) {
+      Unknown = std::move(name);
+      return false;
+    }
     *flag = FlagValue(Attrs.ValueAt(i), *flag);
   }
   return true;
 }
 
 // Reads the body of the root into one record. Every function returns false to stop the
-// whole reading at once; what was read before stays.
+// whole reading at once; what was read before stays, and Stop tells where it happened.
 class TConfigReader {
  public:
-  TConfigReader(TXmlParser& Parser, TTWRecordConfig& Rec) : P(Parser), R(Rec) {}
+  TConfigReader(TXmlParser& Parser, TTWRecordConfig& Rec, TTWReadStop& Stop)
+      : P(Parser), R(Rec), S(Stop) {}
 
   bool Document() {
     while (P.NextPart()) {
       if (!IsTag(P.PartKind())) continue;
-      if (P.PartName() != "TDW") return false;
+      if (P.PartName() != "TDW") return Stopped(TTWReadStop::Element, P.PartName(), "");
       if (!RootAttributes()) return false;
       if (P.PartKind() == pkStartTag && !Body()) return false;
     }
@@ -173,6 +177,26 @@ class TConfigReader {
   }
 
  private:
+  // Notes the first reason to stop (the innermost one, for a file cut off) and stops.
+  bool Stopped(TTWReadStop::TKind Kind, const std::string& Name, const std::string& Parent) {
+    if (S.Kind == TTWReadStop::None) {
+      S.Kind = Kind;
+      S.Line = Kind == TTWReadStop::CutOff ? 0 : P.PartLine();
+      S.Name = Name;
+      S.Parent = Parent;
+    }
+    return false;
+  }
+  bool CutOff(const std::string& Element) { return Stopped(TTWReadStop::CutOff, Element, ""); }
+  bool UnknownAttribute(const std::string& Name) {
+    return Stopped(TTWReadStop::Attribute, Name, P.PartName());
+  }
+  // Any attribute on an element that takes none.
+  bool NoAttributes() {
+    if (P.PartAttributes().Count() == 0) return true;
+    return UnknownAttribute(P.PartAttributes().NameAt(0));
+  }
+
   bool RootAttributes() {
     const TAttrList& attrs = P.PartAttributes();
     for (int i = 0; i < attrs.Count(); ++i) {
@@ -181,7 +205,7 @@ class TConfigReader {
         std::string value = attrs.ValueAt(i);
         if (!value.empty() && Storable(value)) R.Language = std::move(value);
       } else if (name != "Version") {
-        return false;
+        return UnknownAttribute(name);
       }
     }
     return true;
@@ -206,14 +230,19 @@ class TConfigReader {
         ok = AdditionalOptions();
       } else if (name == "Drives") {
         ok = Drives();
+      } else {
+        return Stopped(TTWReadStop::Element, name, "TDW");
       }
       if (!ok) return false;
     }
-    return false;  // cut off before the end tag
+    return CutOff("TDW");
   }
 
+  // A mask's text is taken when its element closes, when the list ends or when reading
+  // stops there, as it was read. Only a file that ends inside the mask loses it: its
+  // text may be cut short ("*.~*" cut to "*" would match every file).
   bool FileSearchMasks() {
-    if (P.PartAttributes().Count() > 0) return false;
+    if (!NoAttributes()) return false;
     R.FileSearchMasks.clear();
     if (P.PartKind() == pkEmptyTag) return true;
     bool open = false;
@@ -221,17 +250,23 @@ class TConfigReader {
     while (P.NextPart()) {
       switch (P.PartKind()) {
         case pkStartTag:
-          if (P.PartName() != "FileMask") return false;
+          if (P.PartName() != "FileMask") {
+            Commit(pending, R.FileSearchMasks);
+            return Stopped(TTWReadStop::Element, P.PartName(), "FileSearchMasks");
+          }
           open = true;
           break;
         case pkContent:
-          if (!open) return false;
+          if (!open) return Stopped(TTWReadStop::Text, "", "FileSearchMasks");
           if (Storable(P.PartContent())) pending.push_back(P.PartContent());
           break;
         case pkEndTag:
-          if (P.PartName() == "FileSearchMasks") return true;
+          if (P.PartName() == "FileSearchMasks") {
+            Commit(pending, R.FileSearchMasks);
+            return true;
+          }
           if (P.PartName() == "FileMask") {
-            if (!open) return false;
+            if (!open) return Stopped(TTWReadStop::EndTag, "FileMask", "FileSearchMasks");
             open = false;
             Commit(pending, R.FileSearchMasks);
           }
@@ -240,16 +275,20 @@ class TConfigReader {
           break;
       }
     }
-    return false;
+    return CutOff(open ? "FileMask" : "FileSearchMasks");
   }
 
   bool Exceptions() {
-    if (P.PartAttributes().Count() > 0) return false;
+    if (!NoAttributes()) return false;
     R.Exceptions.FileMasks.clear();
     R.Exceptions.DirectoryMasks.clear();
     if (P.PartKind() == pkEmptyTag) return true;
     bool file_open = false, dir_open = false;
     TStringList files, dirs;
+    auto commit_all = [&] {
+      Commit(files, R.Exceptions.FileMasks);
+      Commit(dirs, R.Exceptions.DirectoryMasks);
+    };
     while (P.NextPart()) {
       switch (P.PartKind()) {
         case pkStartTag:
@@ -258,7 +297,8 @@ class TConfigReader {
           } else if (P.PartName() == "DirectoryMask") {
             dir_open = true;
           } else {
-            return false;
+            commit_all();
+            return Stopped(TTWReadStop::Element, P.PartName(), "Exceptions");
           }
           break;
         case pkContent:
@@ -267,17 +307,26 @@ class TConfigReader {
           } else if (dir_open) {
             if (Storable(P.PartContent())) dirs.push_back(P.PartContent());
           } else {
-            return false;
+            return Stopped(TTWReadStop::Text, "", "Exceptions");
           }
           break;
         case pkEndTag:
-          if (P.PartName() == "Exceptions") return true;
+          if (P.PartName() == "Exceptions") {
+            commit_all();
+            return true;
+          }
           if (P.PartName() == "FileMask") {
-            if (!file_open) return false;
+            if (!file_open) {
+              commit_all();
+              return Stopped(TTWReadStop::EndTag, "FileMask", "Exceptions");
+            }
             file_open = false;
             Commit(files, R.Exceptions.FileMasks);
           } else if (P.PartName() == "DirectoryMask") {
-            if (!dir_open) return false;
+            if (!dir_open) {
+              commit_all();
+              return Stopped(TTWReadStop::EndTag, "DirectoryMask", "Exceptions");
+            }
             dir_open = false;
             Commit(dirs, R.Exceptions.DirectoryMasks);
           }
@@ -286,11 +335,9 @@ class TConfigReader {
           break;
       }
     }
-    return false;
+    return CutOff(file_open ? "FileMask" : dir_open ? "DirectoryMask" : "Exceptions");
   }
 
-  // A mask is taken only once its element is closed: a file cut off inside a mask must
-  // not leave a shortened mask ("*.~*" cut to "*" would match every file).
   static void Commit(TStringList& Pending, TStringList& List) {
     for (std::string& mask : Pending) List.push_back(std::move(mask));
     Pending.clear();
@@ -300,10 +347,10 @@ class TConfigReader {
   bool NoChildren(const std::string& Name) {
     if (P.PartKind() == pkEmptyTag) return true;
     while (P.NextPart()) {
-      if (IsTag(P.PartKind())) return false;
+      if (IsTag(P.PartKind())) return Stopped(TTWReadStop::Element, P.PartName(), Name);
       if (P.PartKind() == pkEndTag && P.PartName() == Name) return true;
     }
-    return false;
+    return CutOff(Name);
   }
 
   bool DeleteFiles() {
@@ -320,7 +367,7 @@ class TConfigReader {
       } else if (name == "ConformationDialog") {
         d.ConformationDialog = FlagValue(value, d.ConformationDialog);
       } else {
-        return false;
+        return UnknownAttribute(name);
       }
     }
     return NoChildren("DeleteFiles");
@@ -333,7 +380,8 @@ class TConfigReader {
                                {"Opera", &b.Opera},
                                {"Safari", &b.Safari},
                                {"Chrome", &b.Chrome}};
-    if (!ReadFlags(P.PartAttributes(), flags)) return false;
+    std::string unknown;
+    if (!ReadFlags(P.PartAttributes(), flags, unknown)) return UnknownAttribute(unknown);
     if (P.PartKind() == pkEmptyTag) return true;
     const TFlagName options[] = {{"Cookies", &b.Options.Cookies},
                                  {"Cache", &b.Options.Cache},
@@ -342,11 +390,11 @@ class TConfigReader {
       TPartKind kind = P.PartKind();
       if (kind == pkEndTag && P.PartName() == "Browsers") return true;
       if (!IsTag(kind)) continue;
-      if (P.PartName() != "Options") return false;
-      if (!ReadFlags(P.PartAttributes(), options)) return false;
+      if (P.PartName() != "Options") return Stopped(TTWReadStop::Element, P.PartName(), "Browsers");
+      if (!ReadFlags(P.PartAttributes(), options, unknown)) return UnknownAttribute(unknown);
       if (!NoChildren("Options")) return false;
     }
-    return false;
+    return CutOff("Browsers");
   }
 
   bool AdditionalOptions() {
@@ -355,12 +403,13 @@ class TConfigReader {
         {"FileSearchMasks", &a.FileSearchMasks}, {"TemporaryDirectory", &a.TemporaryDirectory},
         {"RecentDocuments", &a.RecentDocuments}, {"RecycleBin", &a.RecycleBin},
         {"OldUpdateFiles", &a.OldUpdateFiles},   {"SystemLog", &a.SystemLog}};
-    if (!ReadFlags(P.PartAttributes(), flags)) return false;
+    std::string unknown;
+    if (!ReadFlags(P.PartAttributes(), flags, unknown)) return UnknownAttribute(unknown);
     return NoChildren("AdditionalOptions");
   }
 
   bool Drives() {
-    if (P.PartAttributes().Count() > 0) return false;
+    if (!NoAttributes()) return false;
     for (TTWDriveEntry& e : R.Drives.Entries) e.Selected = 0;
     if (P.PartKind() == pkEmptyTag) return true;
     bool open = false;
@@ -368,11 +417,11 @@ class TConfigReader {
     while (P.NextPart()) {
       switch (P.PartKind()) {
         case pkStartTag:
-          if (P.PartName() != "Drive") return false;
+          if (P.PartName() != "Drive") return Stopped(TTWReadStop::Element, P.PartName(), "Drives");
           open = true;
           break;
         case pkContent: {
-          if (!open) return false;
+          if (!open) return Stopped(TTWReadStop::Text, "", "Drives");
           char c = P.PartContent().empty() ? '\0' : P.PartContent()[0];
           if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
           // A long text must not make the noted letters grow without bound.
@@ -387,7 +436,7 @@ class TConfigReader {
             return true;
           }
           if (P.PartName() == "Drive") {
-            if (!open) return false;
+            if (!open) return Stopped(TTWReadStop::EndTag, "Drive", "Drives");
             open = false;
           }
           break;
@@ -395,11 +444,12 @@ class TConfigReader {
           break;
       }
     }
-    return false;
+    return CutOff(open ? "Drive" : "Drives");
   }
 
   TXmlParser& P;
   TTWRecordConfig& R;
+  TTWReadStop& S;
 };
 
 // --- Writing -----------------------------------------------------------------------
@@ -539,14 +589,19 @@ void TTWConfig::FillDefaults(TTWRecordConfig& Rec) {
 }
 
 void TTWConfig::Load() {
+  LastReadStop = TTWReadStop();
   try {
     TXmlParser parser;
     if (!parser.LoadDocument(FileName)) return;
     parser.Rewind();
-    TConfigReader(parser, Current).Document();
+    TConfigReader(parser, Current, LastReadStop).Document();
   } catch (...) {
     // A file that cannot be read leaves what was read so far; nothing is reported.
   }
+}
+
+std::string TTWConfig::AsText() const {
+  return BuildDocument(Current);
 }
 
 void TTWConfig::Save() {

@@ -1,6 +1,7 @@
 #include "xml/LibXmlParser.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <string_view>
@@ -396,6 +397,14 @@ void TXmlParser::Rewind() {
   Impl->Ended = false;
   Impl->PartStart = Impl->PartEnd = 0;
   Impl->SemiValid = false;
+}
+
+int TXmlParser::PartLine() const {
+  if (FPartKind == pkNone) return 0;
+  const size_t Upto = std::min(Impl->PartStart, Impl->Len);
+  size_t Lines =
+      1 + static_cast<size_t>(std::count(Impl->Buffer.begin(), Impl->Buffer.begin() + Upto, '\n'));
+  return Lines > INT_MAX ? INT_MAX : static_cast<int>(Lines);
 }
 
 bool TXmlParser::NextPart() {

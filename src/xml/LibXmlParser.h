@@ -63,6 +63,9 @@ class TXmlParser {
   const std::string& PartName() const { return FPartName; }
   const std::string& PartContent() const { return FPartContent; }
   const TAttrList& PartAttributes() const { return FPartAttributes; }
+  // The line (from 1, counted by LF) on which the current part begins; 0 before the
+  // first part. Costs a scan of the text before the part: meant for messages.
+  int PartLine() const;
 
   const std::string& DeclaredVersion() const { return FVersion; }
   const std::string& DeclaredEncoding() const { return FEncoding; }

@@ -302,6 +302,108 @@ TEST_F(ConfigLoad, ListElements) {
   }
 }
 
+// A mask whose element is not closed still counts when the list ends or reading stops
+// right after its text; only the end of the file inside a mask drops it.
+TEST_F(ConfigLoad, AMaskLeftOpenCountsUnlessTheFileEndsInIt) {
+  const struct {
+    const char* Name;
+    const char* Body;
+    TStringList Search, Files, Dirs;
+  } cases[] = {
+      {"list ends inside a mask",
+       "<FileSearchMasks><FileMask>a</FileMask><FileMask>k</FileSearchMasks>",
+       {"a", "k"},
+       {},
+       {}},
+      {"unknown element after the text",
+       "<FileSearchMasks><FileMask>a</FileMask><FileMask>k<Bogus/></FileMask></FileSearchMasks>",
+       {"a", "k"},
+       {},
+       {}},
+      {"exceptions end inside a file mask", "<Exceptions><FileMask>f</Exceptions>", {}, {"f"}, {}},
+      {"unknown element in a directory mask",
+       "<Exceptions><DirectoryMask>d<X/></DirectoryMask></Exceptions>",
+       {},
+       {},
+       {"d"}},
+      {"mismatched end tag in a directory mask",
+       "<Exceptions><DirectoryMask>d</FileMask></Exceptions>",
+       {},
+       {},
+       {"d"}},
+      {"file ends inside a mask",
+       "<FileSearchMasks><FileMask>a</FileMask><FileMask>~*",
+       {"a"},
+       {},
+       {}},
+      {"file ends inside an exception",
+       "<Exceptions><FileMask>f</FileMask><DirectoryMask>d</DirectoryMask><FileMask>x",
+       {},
+       {"f"},
+       {"d"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const bool search = std::string(c.Body).find("<FileSearchMasks>") != std::string::npos;
+    auto config = LoadText("<TDW>" + std::string(c.Body));
+    if (search) {
+      EXPECT_EQ(config->Current.FileSearchMasks, c.Search);
+    } else {
+      EXPECT_EQ(config->Current.Exceptions.FileMasks, c.Files);
+      EXPECT_EQ(config->Current.Exceptions.DirectoryMasks, c.Dirs);
+    }
+  }
+}
+
+// Where reading stopped is noted for the front ends, which may warn about it.
+TEST_F(ConfigLoad, WhereReadingStoppedIsNoted) {
+  using K = TTWReadStop;
+  const struct {
+    const char* Name;
+    std::string Text;
+    TTWReadStop::TKind Kind;
+    int Line;
+    const char* What;
+    const char* Parent;
+  } cases[] = {
+      {"whole file", Root("<DeleteFiles MoveToRecycleBin=\"1\"/>"), K::None, 0, "", ""},
+      {"empty file", "", K::None, 0, "", ""},
+      {"foreign root", "<?xml version=\"1.0\"?>\r\n<html>\r\n</html>", K::Element, 2, "html", ""},
+      {"root attribute", "<TDW Build=\"7\" Language=\"de\"/>", K::Attribute, 1, "Build", "TDW"},
+      {"unknown element", "<TDW>\r\n  <Extra/>\r\n</TDW>", K::Element, 2, "Extra", "TDW"},
+      {"unknown attribute before the method",
+       "<TDW>\n<DeleteFiles\n Aardvark=\"1\" MoveToRecycleBin=\"1\"/>\n</TDW>", K::Attribute, 2,
+       "Aardvark", "DeleteFiles"},
+      {"attribute on a list", Root("<Exceptions Kind=\"1\"/>"), K::Attribute, 1, "Kind",
+       "Exceptions"},
+      {"options attribute", Root("<Browsers><Options Zebra=\"1\"/></Browsers>"), K::Attribute, 1,
+       "Zebra", "Options"},
+      {"child of AdditionalOptions", Root("<AdditionalOptions>\n<X/></AdditionalOptions>"),
+       K::Element, 2, "X", "AdditionalOptions"},
+      {"text outside a mask", Root("<Exceptions>\n\nloose</Exceptions>"), K::Text, 1, "",
+       "Exceptions"},
+      {"stray end tag", Root("<Drives></Drive></Drives>"), K::EndTag, 1, "Drive", "Drives"},
+      {"cut off in a mask", "<TDW><FileSearchMasks><FileMask>*.t", K::CutOff, 0, "FileMask", ""},
+      {"cut off in the drives", "<TDW><Drives><Drive>C</Drive>", K::CutOff, 0, "Drives", ""},
+      {"cut off in the root", "<TDW><Drives/>", K::CutOff, 0, "TDW", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto config = LoadText(c.Text);
+    const TTWReadStop& s = config->LastReadStop;
+    EXPECT_EQ(s.Kind, c.Kind);
+    EXPECT_EQ(s.Line, c.Line);
+    EXPECT_EQ(s.Name, c.What);
+    EXPECT_EQ(s.Parent, c.Parent);
+  }
+  // A later Load starts afresh.
+  P.Files[kConfigFile] = Root("");
+  TTWConfig config(kConfigFile);
+  config.LastReadStop.Kind = K::Element;
+  config.Load();
+  EXPECT_EQ(config.LastReadStop.Kind, K::None);
+}
+
 TEST_F(ConfigLoad, DriveLetters) {
   const struct {
     const char* Drives;
