@@ -160,8 +160,16 @@ class TTWPlatform {
   virtual char HostPathDelimiter() = 0;          // '/' on Linux, '\\' on Windows
   // Whole-file read, opened without denying other processes any access.
   virtual bool ReadWholeFile(const std::string& HostPath, std::string& Data) = 0;
-  // Replaces the file atomically: a temporary file in the same folder, flushed, then
-  // renamed over the old one. On failure the old file stays as it was.
+  // Replaces the file atomically: a temporary file in the same folder, created
+  // exclusively and never through a link, flushed, then renamed over the old one. On
+  // failure the old file stays as it was and false is returned. Works in any folder the
+  // user may write to, shared ones such as /tmp included. A symbolic link at HostPath is
+  // followed, and the file it names is replaced (the link stays), except for another
+  // user's link in a shared sticky folder, which is refused. The replaced file keeps its
+  // permissions (and owner and group where the user may set them); a new file gets the
+  // user's default permissions (umask). A file with other hard links is replaced at this
+  // name only: the other names keep the old content. Temporary files that an earlier
+  // save of the same file left behind when it was killed are removed.
   virtual bool ReplaceFile(const std::string& HostPath, const std::string& Data) = 0;
 
   // --- Shell

@@ -1,7 +1,10 @@
 #include "platform/linux/host_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +13,8 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -53,47 +58,156 @@ bool HostReadWholeFile(const std::string& Path, std::string& Data) {
   return ReadAllFromFd(F.Get(), Data, static_cast<size_t>(-1));
 }
 
-bool HostReplaceFile(const std::string& Path, const std::string& Data) {
+namespace {
+
+void SplitPath(const std::string& Path, std::string& Dir, std::string& Name) {
   size_t Slash = Path.find_last_of('/');
-  std::string Dir = Slash == std::string::npos ? "." : Slash == 0 ? "/" : Path.substr(0, Slash);
-  std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-  if (Name.empty() || Name == "." || Name == "..") return false;
+  Dir = Slash == std::string::npos ? "." : Slash == 0 ? "/" : Path.substr(0, Slash);
+  Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+bool ValidName(const std::string& Name) {
+  return !Name.empty() && Name != "." && Name != "..";
+}
+
+// The file that Path names once its links are followed. A link is followed only where
+// the kernel's protected_symlinks rule would follow it (whatever the system's setting):
+// in a sticky folder that anybody may write to, such as /tmp, only a link of ours or of
+// the folder's owner, so that another user's planted link never redirects the save.
+bool ResolveSettingsPath(std::string Path, std::string& Out) {
+  for (int Hop = 0; Hop < 40; ++Hop) {
+    std::string Dir, Name;
+    SplitPath(Path, Dir, Name);
+    if (!ValidName(Name)) return false;
+    TFd D(open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat L, DirSt;
+    if (!D.Valid() || fstat(D.Get(), &DirSt) != 0) return false;
+    if (fstatat(D.Get(), Name.c_str(), &L, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT) return false;
+      Out = Path;  // a new file
+      return true;
+    }
+    if (!S_ISLNK(L.st_mode)) {
+      Out = Path;
+      return true;
+    }
+    const bool Shared = (DirSt.st_mode & S_ISVTX) && (DirSt.st_mode & S_IWOTH);
+    if (Shared && L.st_uid != geteuid() && L.st_uid != DirSt.st_uid) return false;
+    char Buf[PATH_MAX];
+    ssize_t N = readlinkat(D.Get(), Name.c_str(), Buf, sizeof Buf);
+    if (N <= 0 || static_cast<size_t>(N) >= sizeof Buf) return false;
+    std::string Link(Buf, static_cast<size_t>(N));
+    Path = Link[0] == '/' ? Link : (Dir == "/" ? "" : Dir) + "/" + Link;
+  }
+  return false;  // a loop, or too many links
+}
+
+constexpr char kTempChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr size_t kTempSuffix = 6;
+
+// Whether Entry is a temporary file name of ours for Name: ".<name>.XXXXXX".
+bool IsTemporaryOf(const char* Entry, const std::string& Name) {
+  size_t Len = strlen(Entry);
+  if (Len != Name.size() + 2 + kTempSuffix || Entry[0] != '.' ||
+      Name.compare(0, Name.size(), Entry + 1, Name.size()) != 0 || Entry[Name.size() + 1] != '.')
+    return false;
+  for (size_t I = Name.size() + 2; I < Len; ++I)
+    if (!strchr(kTempChars, Entry[I])) return false;
+  return true;
+}
+
+// Removes the temporary files that earlier saves of Name left behind when they were
+// killed midway. A save in progress holds a lock on its temporary file, so only files
+// whose writer is gone are taken, and only regular files of ours.
+void RemoveStaleTemporaries(int DirFd, const std::string& Name) {
+  int Dup = fcntl(DirFd, F_DUPFD_CLOEXEC, 0);
+  if (Dup < 0) return;
+  DIR* List = fdopendir(Dup);
+  if (!List) {
+    close(Dup);
+    return;
+  }
+  rewinddir(List);
+  std::vector<std::string> Found;
+  while (dirent* E = readdir(List))
+    if (IsTemporaryOf(E->d_name, Name)) Found.emplace_back(E->d_name);
+  closedir(List);
+  for (const std::string& T : Found) {
+    TFd F(openat(DirFd, T.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat Open, Now;
+    if (!F.Valid() || fstat(F.Get(), &Open) != 0 || !S_ISREG(Open.st_mode) ||
+        Open.st_uid != geteuid() || flock(F.Get(), LOCK_EX | LOCK_NB) != 0)
+      continue;
+    // Still the file that was checked, not one put there since.
+    if (fstatat(DirFd, T.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 && Now.st_dev == Open.st_dev &&
+        Now.st_ino == Open.st_ino)
+      unlinkat(DirFd, T.c_str(), 0);
+  }
+}
+
+// Creates ".<name>.XXXXXX" in the folder exclusively (never through a link), locked for
+// as long as F stays open.
+bool CreateTemporary(int DirFd, const std::string& Name, mode_t Mode, std::string& Tmp, TFd& F) {
+  for (int Try = 0; Try < 100; ++Try) {
+    uint64_t R = 0;
+    if (getrandom(&R, sizeof R, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof R))
+      R = static_cast<uint64_t>(getpid()) * 2654435761u + static_cast<uint64_t>(Try) +
+          static_cast<uint64_t>(time(nullptr)) * 40503u;
+    std::string Suffix;
+    for (size_t I = 0; I < kTempSuffix; ++I, R /= 62) Suffix += kTempChars[R % 62];
+    Tmp = "." + Name + "." + Suffix;
+    F.Reset(openat(DirFd, Tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode));
+    if (!F.Valid()) {
+      if (errno != EEXIST) return false;
+      continue;
+    }
+    // Another save's cleanup may have taken it before the lock was set: then try again.
+    struct stat Open, Now;
+    if (flock(F.Get(), LOCK_EX | LOCK_NB) == 0 && fstat(F.Get(), &Open) == 0 &&
+        fstatat(DirFd, Tmp.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 && Now.st_dev == Open.st_dev &&
+        Now.st_ino == Open.st_ino)
+      return true;
+    F.Reset();
+  }
+  return false;
+}
+
+}  // namespace
+
+bool HostReplaceFile(const std::string& Path, const std::string& Data) {
+  std::string Target, Dir, Name;
+  if (!ResolveSettingsPath(Path, Target)) return false;
+  SplitPath(Target, Dir, Name);
+  if (!ValidName(Name)) return false;
   TFd D(open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  struct stat DirSt;
-  if (!D.Valid() || fstat(D.Get(), &DirSt) != 0) return false;
-  // Someone else's folder, or one anybody may write to, could swap the file under us.
-  if (DirSt.st_uid != geteuid() || (DirSt.st_mode & S_IWOTH)) return false;
+  if (!D.Valid()) return false;
 
-  mode_t Mode = 0644;
   struct stat Old;
-  if (fstatat(D.Get(), Name.c_str(), &Old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(Old.st_mode))
-    Mode = Old.st_mode & 07777;
+  bool HasOld = fstatat(D.Get(), Name.c_str(), &Old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (HasOld && !S_ISREG(Old.st_mode)) return false;  // a folder, a device, a new link
+  if (!HasOld && errno != ENOENT) return false;
 
+  RemoveStaleTemporaries(D.Get(), Name);
+  // A new file gets what the umask and the folder's default ACL give; a replaced one
+  // takes the old file's permissions and owner, and is private until then.
   std::string Tmp;
   TFd F;
-  for (int Try = 0; Try < 100 && !F.Valid(); ++Try) {
-    uint32_t R = 0;
-    if (getrandom(&R, sizeof R, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof R))
-      R = static_cast<uint32_t>(getpid()) * 2654435761u + static_cast<uint32_t>(Try);
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string Suffix;
-    for (int I = 0; I < 6; ++I, R /= 62) Suffix += kChars[R % 62];
-    Tmp = "." + Name + "." + Suffix;
-    F.Reset(
-        openat(D.Get(), Tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!F.Valid() && errno != EEXIST) return false;
-  }
-  if (!F.Valid()) return false;
+  if (!CreateTemporary(D.Get(), Name, HasOld ? 0600 : 0666, Tmp, F)) return false;
 
   bool Ok = WriteAllToFd(F.Get(), Data);
-  Ok = Ok && fchmod(F.Get(), Mode) == 0 && fsync(F.Get()) == 0;
-  if (close(F.Release()) != 0) Ok = false;  // late errors (NFS) show here
-  if (!Ok || renameat(D.Get(), Tmp.c_str(), D.Get(), Name.c_str()) != 0) {
-    unlinkat(D.Get(), Tmp.c_str(), 0);
-    return false;
+  if (Ok && HasOld) {
+    if (fchown(F.Get(), Old.st_uid, Old.st_gid) != 0 && fchown(F.Get(), -1, Old.st_gid) != 0) {
+      // Not a member of the old group: the file takes ours, as a new one would.
+    }
+    Ok = fchmod(F.Get(), Old.st_mode & 07777) == 0;
   }
-  fsync(D.Get());  // the rename is durable only once the folder is synced
-  return true;
+  Ok = Ok && fsync(F.Get()) == 0;
+  // Renamed while still locked, so that no other save takes it for a stale one.
+  Ok = Ok && renameat(D.Get(), Tmp.c_str(), D.Get(), Name.c_str()) == 0;
+  if (!Ok) unlinkat(D.Get(), Tmp.c_str(), 0);
+  if (close(F.Release()) != 0) Ok = false;  // late errors (NFS) show here
+  if (Ok) fsync(D.Get());                   // the rename is durable only once the folder is
+  return Ok;
 }
 
 std::string HostProgramFileName() {

@@ -12,9 +12,11 @@ bool ReadAllFromFd(int Fd, std::string& Data, size_t Limit);
 bool WriteAllToFd(int Fd, const std::string& Data);
 
 bool HostReadWholeFile(const std::string& Path, std::string& Data);
-// Atomic replace: ".<name>.XXXXXX" beside the file, written, synced, renamed over it, and
-// the folder synced. On failure the temporary file goes and the old file stays. Refused
-// in a folder that is not the user's own or that others may write to.
+// Atomic replace, as TTWPlatform::ReplaceFile describes: links followed to the file they
+// name (in a sticky world-writable folder only links of ours or of the folder's owner),
+// ".<name>.XXXXXX" created exclusively beside that file and locked while it is written,
+// synced, renamed over it, and the folder synced. Temporaries of the same name left by
+// killed saves (unlocked, ours) are removed first.
 bool HostReplaceFile(const std::string& Path, const std::string& Data);
 std::string HostProgramFileName();
 // Starts xdg-open on Target without a shell and without waiting; the child is reaped.
