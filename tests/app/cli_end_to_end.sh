@@ -71,10 +71,58 @@ grep -qi 'no Windows system' "$tmp/err" || fail "missing system not reported"
 expect_rc 0 "$CLI" /f "$cfg" settings
 grep -q '<TDW' "$cfg" || fail "settings file not written"
 
+# --- settings in a folder that others may write to, like /tmp
+mkdir "$tmp/shared" && chmod 1777 "$tmp/shared"
+expect_rc 0 "$CLI" /f "$tmp/shared/x.dat" settings
+grep -q '<TDW' "$tmp/shared/x.dat" || fail "no settings file in a shared folder"
+# --- through a link to its target, which keeps its permissions
+mkdir "$tmp/real" && cp "$cfg" "$tmp/real/target.dat" && chmod 600 "$tmp/real/target.dat"
+ln -s real/target.dat "$tmp/link.dat"
+sed -i 's|<Drive>C</Drive>||' "$tmp/real/target.dat"
+expect_rc 0 "$CLI" /f "$tmp/link.dat" settings
+[ -L "$tmp/link.dat" ] || fail "the settings link was replaced by a file"
+[ "$(stat -c %a "$tmp/real/target.dat")" = 600 ] || fail "the target lost its permissions"
+cmp -s "$tmp/real/target.dat" "$cfg" && fail "the link's target was not written"
+# --- a refused save with an older file there is a failure, and the old file stays
+printf '<TDW Language="C"><Drives/></TDW>' >"$tmp/older.dat"
+if [ "$(id -u)" = 0 ]; then
+  # Another user's link in a shared folder is not followed.
+  ln -s "$tmp/older.dat" "$tmp/shared/planted.dat" && chown -h 54321 "$tmp/shared/planted.dat"
+  refused=$tmp/shared/planted.dat
+else
+  mkdir "$tmp/readonly" && mv "$tmp/older.dat" "$tmp/readonly/older.dat"
+  chmod 555 "$tmp/readonly"
+  refused=$tmp/readonly/older.dat
+fi
+cp "$refused" "$tmp/older.before"
+expect_rc 1 "$CLI" /f "$refused" settings
+grep -q 'could not be written' "$tmp/err" || fail "a refused save was not reported"
+grep -q 'Settings written' "$tmp/out" && fail "a refused save was reported as written"
+cmp -s "$refused" "$tmp/older.before" || fail "the older file changed"
+[ -d "$tmp/readonly" ] && chmod 755 "$tmp/readonly"
+# --- reading that stops early is named in one warning line, for settings and preview
+awk '{ sub(/<DeleteFiles /, "<DeleteFiles Aardvark=\"1\" MoveToRecycleBin=\"1\" "); print }' \
+  "$cfg" >"$tmp/stop.dat"
+stopline=$(grep -n '<DeleteFiles' "$tmp/stop.dat" | cut -d: -f1)
+for cmd in preview settings; do
+  cp "$tmp/stop.dat" "$tmp/stop-$cmd.dat"
+  expect_rc 0 "$CLI" /f "$tmp/stop-$cmd.dat" $cmd
+  [ "$(grep -c 'warning' "$tmp/err")" = 1 ] || fail "$cmd: not one warning line: $(cat "$tmp/err")"
+  grep -qF "stopped at line $stopline: attribute \"Aardvark\" of \"DeleteFiles\" is not known" \
+    "$tmp/err" || fail "$cmd: warning text: $(cat "$tmp/err")"
+done
+expect_rc 0 "$CLI" /f "$cfg" settings
+[ ! -s "$tmp/err" ] || fail "a whole file gave a warning: $(cat "$tmp/err")"
+
 # --- an invalid mask stops the run before anything happens
 sed 's|<FileMask>\*\.---</FileMask>|<FileMask>[abc</FileMask>|' "$cfg" >"$tmp/bad.dat"
 expect_rc 4 "$CLI" /f "$tmp/bad.dat" clean
 grep -qF "'[abc' is an invalid mask at (5)" "$tmp/err" || fail "mask error text: $(cat "$tmp/err")"
+# A mask from the file never sends an escape sequence to the terminal.
+sed 's|<FileMask>\*\.---</FileMask>|<FileMask>[\x1b[2J\x07</FileMask>|' "$cfg" >"$tmp/esc.dat"
+expect_rc 4 "$CLI" /f "$tmp/esc.dat" preview
+if grep -q $'[\x1b\x07]' "$tmp/err"; then fail "a mask sent control characters to the terminal"; fi
+grep -qF '[\x1b[2J\x07' "$tmp/err" || fail "escaped mask not shown: $(cat "$tmp/err")"
 
 # --- preview
 expect_rc 0 "$CLI" /f "$cfg" preview --json

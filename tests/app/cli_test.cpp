@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,129 @@ TEST(CliEscape, EveryByteGivesValidJsonText) {
       ASSERT_NE(c, '"') << i;
     }
   }
+}
+
+// Whether Text is well-formed UTF-8 without C0 controls, DEL or C1 controls: what may
+// reach a terminal or a JSON reader as it is.
+bool CleanUtf8(const std::string& Text, std::string& Why) {
+  for (size_t i = 0; i < Text.size();) {
+    uint32_t code = 0;
+    size_t n = Utf8Sequence(Text, i, code);
+    if (n == 0) {
+      Why = "invalid UTF-8 at " + std::to_string(i);
+      return false;
+    }
+    if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F)) {
+      Why = "control character at " + std::to_string(i);
+      return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+// Whether Text is the inside of a valid JSON string.
+bool JsonStringBody(const std::string& Text, std::string& Why) {
+  if (!CleanUtf8(Text, Why)) return false;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '"') {
+      Why = "bare quote at " + std::to_string(i);
+      return false;
+    }
+    if (Text[i] != '\\') continue;
+    if (++i >= Text.size()) {
+      Why = "lone backslash at the end";
+      return false;
+    }
+    if (Text[i] == 'u') {
+      for (int k = 1; k <= 4; ++k)
+        if (i + k >= Text.size() || !std::isxdigit(static_cast<unsigned char>(Text[i + k]))) {
+          Why = "short \\u escape at " + std::to_string(i);
+          return false;
+        }
+      i += 4;
+    } else if (std::string("\"\\/bfnrt").find(Text[i]) == std::string::npos) {
+      Why = "bad escape at " + std::to_string(i);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every byte value and every pair of them, so that each byte is seen alone, as a lead
+// byte, as a continuation and after each other byte; and the longer sequences that
+// only a lead byte of three or four can start.
+TEST(CliEscape, EveryByteSequenceGivesSafeJsonAndTerminalText) {
+  auto check = [](const std::string& In) {
+    std::string why;
+    const std::string j = JsonEscape(In), t = TerminalSafe(In);
+    if (!JsonStringBody(j, why)) return "JSON of " + ::testing::PrintToString(In) + ": " + why;
+    if (!CleanUtf8(t, why)) return "terminal text of " + ::testing::PrintToString(In) + ": " + why;
+    return std::string();
+  };
+  int failures = 0;
+  for (int a = 0; a < 256 && failures < 5; ++a) {
+    for (int b = -1; b < 256 && failures < 5; ++b) {
+      std::string in(1, static_cast<char>(a));
+      if (b >= 0) in += static_cast<char>(b);
+      std::string bad = check(in);
+      if (!bad.empty()) {
+        ADD_FAILURE() << bad;
+        ++failures;
+      }
+    }
+  }
+  for (int lead : {0xE0, 0xE2, 0xED, 0xEF, 0xF0, 0xF4, 0xF5})
+    for (int c = 0x7F; c <= 0xC0; ++c)
+      for (int d = 0x7F; d <= 0xC0; d += 0x10) {
+        std::string in = {static_cast<char>(lead), static_cast<char>(0x80 | (c & 0x3F)),
+                          static_cast<char>(c), static_cast<char>(d)};
+        std::string bad = check(in);
+        ASSERT_TRUE(bad.empty()) << bad;
+      }
+}
+
+// The warning line for a settings file that was not read to its end.
+TEST(CliText, ReadStopWarningNamesWhereReadingStopped) {
+  using K = TTWReadStop;
+  const std::string tail = "; the settings after it keep their defaults";
+  const struct {
+    TTWReadStop Stop;
+    std::string Want;
+  } cases[] = {
+      {{K::None, 0, "", ""}, ""},
+      {{K::Element, 3, "Extra", "TDW"},
+       "warning: reading /s.dat stopped at line 3: element \"Extra\" is not known in \"TDW\"" +
+           tail},
+      {{K::Element, 1, "html", ""},
+       "warning: reading /s.dat stopped at line 1: element \"html\" is not the settings root "
+       "\"TDW\"" +
+           tail},
+      {{K::Attribute, 9, "Zebra", "Browsers"},
+       "warning: reading /s.dat stopped at line 9: attribute \"Zebra\" of \"Browsers\" is not "
+       "known" +
+           tail},
+      {{K::Text, 2, "", "Drives"},
+       "warning: reading /s.dat stopped at line 2: text in \"Drives\" outside a drive" + tail},
+      {{K::Text, 2, "", "Exceptions"},
+       "warning: reading /s.dat stopped at line 2: text in \"Exceptions\" outside a mask" + tail},
+      {{K::EndTag, 4, "FileMask", "FileSearchMasks"},
+       "warning: reading /s.dat stopped at line 4: end tag \"FileMask\" in \"FileSearchMasks\" "
+       "has no start tag" +
+           tail},
+      {{K::CutOff, 0, "Drives", ""}, "warning: /s.dat ends inside \"Drives\"" + tail},
+      // Names come from the file: they never reach the terminal as control characters.
+      {{K::Element, 1, "x\x1b]0;pwned\x07", "TDW"},
+       "warning: reading /s.dat stopped at line 1: element \"x\\x1b]0;pwned\\x07\" is not "
+       "known in \"TDW\"" +
+           tail},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Want);
+    EXPECT_EQ(ReadStopWarning("/s.dat", c.Stop), c.Want);
+  }
+  EXPECT_EQ(ReadStopWarning("/a\nb.dat", {K::CutOff, 0, "TDW", ""}),
+            "warning: /a\\x0ab.dat ends inside \"TDW\"" + tail);
 }
 
 TEST(CliText, TailFitKeepsTheEndWithoutSplittingCharacters) {

@@ -162,12 +162,20 @@ void Pad(const std::string& Text, size_t Width) {
   for (size_t n = Text.size(); n < Width; ++n) std::fputc(' ', stdout);
 }
 
+// Kind and group names are translated, so they come from a catalog file.
+std::string KindText(uint8_t Kind) {
+  return TerminalSafe(Helper->GetKindName(Kind));
+}
+std::string GroupText(int Group) {
+  return TerminalSafe(Helper->GetGroupName(Group));
+}
+
 void PrintTable(const TTWFileList& List, bool WithOutcome) {
   size_t kindWidth = 4, groupWidth = 5;
   for (int i = 0; i < List.Count(); ++i) {
     const TTWRecordFile& e = List.Items(i);
-    kindWidth = std::max(kindWidth, Helper->GetKindName(e.Kind).size());
-    groupWidth = std::max(groupWidth, Helper->GetGroupName(e.Group).size());
+    kindWidth = std::max(kindWidth, KindText(e.Kind).size());
+    groupWidth = std::max(groupWidth, GroupText(e.Group).size());
   }
   if (WithOutcome) Pad("Result", 9);
   Pad("Kind", kindWidth + 2);
@@ -176,8 +184,8 @@ void PrintTable(const TTWFileList& List, bool WithOutcome) {
   for (int i = 0; i < List.Count(); ++i) {
     const TTWRecordFile& e = List.Items(i);
     if (WithOutcome) Pad(e.Deleted ? "deleted" : "failed", 9);
-    Pad(Helper->GetKindName(e.Kind), kindWidth + 2);
-    Pad(Helper->GetGroupName(e.Group), groupWidth + 2);
+    Pad(KindText(e.Kind), kindWidth + 2);
+    Pad(GroupText(e.Group), groupWidth + 2);
     std::printf("%14lld  %s\n", static_cast<long long>(e.Size), TerminalSafe(e.Path).c_str());
   }
 }
@@ -221,17 +229,19 @@ int RunCleaning(TTWConfig& Cfg, bool Clean, bool Json) {
     list = std::make_unique<TTWFileList>(Cfg.Current);
     find = std::make_unique<TTWThreadFind>(list.get(), Cfg, run.Receiver());
   } catch (const EMaskException& e) {
-    std::fprintf(stderr, "tidewell-cli: %s\n", e.what());
+    // The mask comes from the settings file: it must not drive the terminal.
+    std::fprintf(stderr, "tidewell-cli: %s\n", TerminalSafe(e.what()).c_str());
     return kExitBadMask;
   }
-  bool cancelled = run.Await(*find, Translate("Find Files:").c_str());
+  // Translated texts come from catalog files, and are filtered as every such text is.
+  bool cancelled = run.Await(*find, TerminalSafe(Translate("Find Files:")).c_str());
   cancelled = cancelled || g_interrupted.load();
 
   std::unique_ptr<TTWThreadDelete> del;
   if (Clean && !cancelled) {
     Randomize();
     del = std::make_unique<TTWThreadDelete>(list.get(), Cfg, run.Receiver());
-    cancelled = run.Await(*del, Translate("Delete Files:").c_str());
+    cancelled = run.Await(*del, TerminalSafe(Translate("Delete Files:")).c_str());
   }
   // A cancelled search is discarded, as the desktop program does; a cancelled deletion
   // lists what went before the stop.
@@ -266,8 +276,10 @@ int RunCleaning(TTWConfig& Cfg, bool Clean, bool Json) {
 
 int WriteSettings(TTWConfig& Cfg, bool Json) {
   Cfg.Save();
+  // Save reports nothing; only the file itself shows whether it holds these settings (an
+  // older file left by a refused save must not count as written).
   std::string data;
-  if (!Platform().ReadWholeFile(Cfg.FileName, data) || data.empty()) {
+  if (!Platform().ReadWholeFile(Cfg.FileName, data) || data != Cfg.AsText()) {
     std::fprintf(stderr, "tidewell-cli: the settings could not be written to %s\n",
                  TerminalSafe(Cfg.FileName).c_str());
     return kExitFailure;
@@ -312,6 +324,8 @@ int main(int argc, char** argv) {
     TTWConfig cfg(options.Core.ConfigPath);
     Config = &cfg;
     cfg.Load();
+    const std::string warning = ReadStopWarning(cfg.FileName, cfg.LastReadStop);
+    if (!warning.empty()) std::fprintf(stderr, "tidewell-cli: %s\n", warning.c_str());
     UseLanguage(cfg.Current.Language);
     helper.LoadNames();
     if (options.Command == TCommand::Settings)

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/tw_config.h"
 #include "search/tw_helper.h"
 
 namespace twcli {
@@ -179,6 +180,38 @@ inline std::string TerminalSafe(std::string_view S) {
     i += n;
   }
   return out;
+}
+
+// The one warning line (without its line break) for a settings file whose reading
+// stopped early, or "" when it was read to its end. Reading stops at the first thing it
+// does not know, and the settings after it keep their defaults: a hand-edited file can
+// then delete by another method than the one it names.
+inline std::string ReadStopWarning(std::string_view FileName, const TTWReadStop& Stop) {
+  auto q = [](std::string_view Name) { return "\"" + TerminalSafe(Name) + "\""; };
+  std::string what;
+  switch (Stop.Kind) {
+    case TTWReadStop::None:
+      return {};
+    case TTWReadStop::CutOff:
+      return "warning: " + TerminalSafe(FileName) + " ends inside " + q(Stop.Name) +
+             "; the settings after it keep their defaults";
+    case TTWReadStop::Element:
+      what = Stop.Parent.empty() ? "element " + q(Stop.Name) + " is not the settings root \"TDW\""
+                                 : "element " + q(Stop.Name) + " is not known in " + q(Stop.Parent);
+      break;
+    case TTWReadStop::Attribute:
+      what = "attribute " + q(Stop.Name) + " of " + q(Stop.Parent) + " is not known";
+      break;
+    case TTWReadStop::Text:
+      what = "text in " + q(Stop.Parent) + " outside " +
+             (Stop.Parent == "Drives" ? "a drive" : "a mask");
+      break;
+    case TTWReadStop::EndTag:
+      what = "end tag " + q(Stop.Name) + " in " + q(Stop.Parent) + " has no start tag";
+      break;
+  }
+  return "warning: reading " + TerminalSafe(FileName) + " stopped at line " +
+         std::to_string(Stop.Line) + ": " + what + "; the settings after it keep their defaults";
 }
 
 // At most Width bytes of Text, keeping its end (the informative part of a path) and
