@@ -179,6 +179,8 @@ class TTWPlatform {
   // --- Environment and clock
   virtual std::string GetEnvironmentVariable(const std::string& Name) = 0;
   // GetLocaleInfoA LOCALE_SISO639LANGNAME / LOCALE_SISO3166CTRYNAME of the user's locale.
+  // On Linux: the message locale of the environment (LC_ALL, else LC_MESSAGES, else
+  // LANG); the process locale is never changed.
   virtual bool GetUserLocale(std::string& Language, std::string& Country) = 0;
   virtual bool QueryPerformanceCounter(uint64_t& Counter) = 0;
   virtual uint32_t GetTickCount() = 0;

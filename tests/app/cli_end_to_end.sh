@@ -100,6 +100,11 @@ grep -q 'could not be written' "$tmp/err" || fail "a refused save was not report
 grep -q 'Settings written' "$tmp/out" && fail "a refused save was reported as written"
 cmp -s "$refused" "$tmp/older.before" || fail "the older file changed"
 [ -d "$tmp/readonly" ] && chmod 755 "$tmp/readonly"
+# --- the start-up language comes from the locale when LANG is unset
+env -u LANG -u LC_MESSAGES LC_ALL=fr_FR.UTF-8 "$CLI" /f "$tmp/lang.dat" settings >/dev/null 2>&1 ||
+  fail "settings with LC_ALL only"
+grep -q 'Language="fr_FR"' "$tmp/lang.dat" || fail "LC_ALL not used: $(grep -o 'Language="[^"]*"' "$tmp/lang.dat")"
+
 # --- reading that stops early is named in one warning line, for settings and preview
 awk '{ sub(/<DeleteFiles /, "<DeleteFiles Aardvark=\"1\" MoveToRecycleBin=\"1\" "); print }' \
   "$cfg" >"$tmp/stop.dat"

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -269,9 +270,65 @@ TEST_F(SystemTest, HostServices) {
   EXPECT_EQ(P().GetEnvironmentVariable("TW_PLATFORM_PROBE"), "value");
   unsetenv("TW_PLATFORM_PROBE");
   EXPECT_EQ(P().GetEnvironmentVariable("TW_PLATFORM_PROBE"), "");
-  std::string Lang = "-", Country = "-";
-  // The tests run in the "C" locale: no language to report.
-  EXPECT_FALSE(P().GetUserLocale(Lang, Country));
+}
+
+// The user's locale is the environment's message locale in the POSIX order, read without
+// changing the process locale (which would change how numbers are written).
+TEST_F(SystemTest, UserLocaleFollowsTheEnvironmentInPosixOrder) {
+  const char* const Names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::string Saved[3];
+  bool Had[3];
+  for (int I = 0; I < 3; ++I) {
+    const char* V = getenv(Names[I]);
+    Had[I] = V != nullptr;
+    if (V) Saved[I] = V;
+  }
+  const struct {
+    const char* All;
+    const char* Messages;
+    const char* Lang;
+    bool Found;
+    const char* Language;
+    const char* Country;
+  } Cases[] = {
+      {"fr_FR.UTF-8", nullptr, nullptr, true, "fr", "FR"},
+      {"fr_FR.UTF-8", "de_DE", "nl_NL", true, "fr", "FR"},
+      {"", "de_AT@euro", "nl_NL", true, "de", "AT"},
+      {nullptr, nullptr, "ja_JP.eucJP", true, "ja", "JP"},
+      {nullptr, nullptr, "sr_RS@latin", true, "sr", "RS"},
+      {nullptr, nullptr, "pt", true, "pt", ""},
+      {"C", nullptr, "de_DE", false, "", ""},
+      {"C.UTF-8", nullptr, nullptr, false, "", ""},
+      {nullptr, "POSIX", nullptr, false, "", ""},
+      {nullptr, nullptr, nullptr, false, "", ""},
+      {nullptr, nullptr, "../../x", false, "", ""},
+      {nullptr, nullptr, "DE_de", false, "", ""},
+  };
+  for (const auto& C : Cases) {
+    const char* Values[] = {C.All, C.Messages, C.Lang};
+    std::string Trace;
+    for (int I = 0; I < 3; ++I) {
+      Trace += std::string(Names[I]) + "=" + (Values[I] ? Values[I] : "(unset)") + " ";
+      if (Values[I])
+        setenv(Names[I], Values[I], 1);
+      else
+        unsetenv(Names[I]);
+    }
+    SCOPED_TRACE(Trace);
+    std::string Lang = "-", Country = "-";
+    EXPECT_EQ(P().GetUserLocale(Lang, Country), C.Found);
+    if (C.Found) {
+      EXPECT_EQ(Lang, C.Language);
+      EXPECT_EQ(Country, C.Country);
+    }
+    EXPECT_STREQ(setlocale(LC_ALL, nullptr), "C");
+  }
+  for (int I = 0; I < 3; ++I) {
+    if (Had[I])
+      setenv(Names[I], Saved[I].c_str(), 1);
+    else
+      unsetenv(Names[I]);
+  }
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -238,9 +237,17 @@ void HostOpenLink(const std::string& Target) {
 }
 
 bool HostUserLocale(std::string& Language, std::string& Country) {
-  const char* L = setlocale(LC_MESSAGES, nullptr);
-  if (!L) return false;
-  std::string S = L;
+  // The message locale the user asked for, in the POSIX order, read from the environment
+  // as gettext reads it. The process locale stays "C": setlocale would also change how
+  // numbers are written and read, and nothing of the program's files may depend on that.
+  std::string S;
+  for (const char* Name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* V = getenv(Name);
+    if (V && *V) {
+      S = V;
+      break;
+    }
+  }
   if (S.empty() || S == "C" || S == "POSIX" || S.compare(0, 2, "C.") == 0) return false;
   size_t End = S.find_first_of(".@");
   if (End != std::string::npos) S.resize(End);

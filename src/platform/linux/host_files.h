@@ -21,7 +21,8 @@ bool HostReplaceFile(const std::string& Path, const std::string& Data);
 std::string HostProgramFileName();
 // Starts xdg-open on Target without a shell and without waiting; the child is reaped.
 void HostOpenLink(const std::string& Target);
-// Language and country of the program's message locale ("de_AT.UTF-8" -> "de", "AT").
+// Language and country of the user's message locale, the first of LC_ALL, LC_MESSAGES
+// and LANG that is set ("de_AT.UTF-8" -> "de", "AT"); false for "C" and "POSIX".
 bool HostUserLocale(std::string& Language, std::string& Country);
 
 }  // namespace twl
