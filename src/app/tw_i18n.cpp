@@ -47,16 +47,23 @@ bool ContainsNoCase(const std::string& Text, const std::string& Lower) {
   return false;
 }
 
-// A code names a directory below "locale": anything that could leave it (a code from a
-// hostile settings file such as "../../x") gets no catalog at all.
+// A code names a directory below "locale": one that could leave it (a code from a
+// hostile settings file such as "../../x") or name "locale" itself is not looked up.
+// Each directory tried is checked on its own, so "de_DE.UTF-8" still falls back to "de".
 bool IsSafeCode(const std::string& Code) {
-  if (Code.empty()) return false;
+  if (Code.empty() || Code == "." || Code == "..") return false;
   for (char c : Code) {
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '_' || c == '-' || c == '@';
+              c == '_' || c == '-' || c == '@' || c == '.';
     if (!ok) return false;
   }
   return true;
+}
+
+bool ReadCatalogOf(const std::string& Code, std::string& Path, std::string& Data) {
+  if (!IsSafeCode(Code)) return false;
+  Path = CatalogFileName(Code);
+  return Platform().ReadWholeFile(Path, Data);
 }
 
 // Reads a .mo file; every offset is checked, so a damaged catalog yields what can be read
@@ -141,14 +148,9 @@ std::string LoadCatalog(TState& S) {
   S.CatalogLoaded = true;
   S.Catalog.clear();
   const std::string& code = *S.Language;
-  if (!IsSafeCode(code)) return {};
-  std::string path = CatalogFileName(code);
-  std::string data;
-  bool found = Platform().ReadWholeFile(path, data);
-  if (!found && code.size() > 2) {
-    path = CatalogFileName(code.substr(0, 2));
-    found = Platform().ReadWholeFile(path, data);
-  }
+  std::string path, data;
+  bool found = ReadCatalogOf(code, path, data);
+  if (!found && code.size() > 2) found = ReadCatalogOf(code.substr(0, 2), path, data);
   if (!found) return {};
   TCatalog catalog;
   bool has_header = false;

@@ -161,6 +161,28 @@ TEST_F(I18n, LooksUpTheCatalogOfTheLanguageThenOfItsFirstTwoLetters) {
   }
 }
 
+// A code as a locale spells it, with a code set or a modifier: its own folder if there
+// is one, else the two-letter one; the check on the code applies to each folder tried.
+TEST_F(I18n, ALocaleSpelledCodeFallsBackToItsFirstTwoLetters) {
+  P.Files[kGermanPath] = MakeCatalog({{"Finished", "Fertig"}});
+  P.Files["/opt/tidewell/locale/fr_FR.UTF-8/LC_MESSAGES/default.mo"] =
+      MakeCatalog({{"Finished", "Fini"}});
+  const struct {
+    const char* Code;
+    const char* Finished;
+  } cases[] = {
+      {"de_DE.UTF-8", "Fertig"}, {"de_DE@euro", "Fertig"}, {"de.ISO-8859-1", "Fertig"},
+      {"de/../x", "Fertig"},     {"fr_FR.UTF-8", "Fini"},  {"fr_FR", "Finished"},
+      {"..", "Finished"},        {"..de", "Finished"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Code);
+    UseLanguage(c.Code);
+    EXPECT_EQ(Translate("Finished"), c.Finished);
+  }
+  for (const std::string& path : P.Asked) EXPECT_EQ(path.find("/../"), std::string::npos) << path;
+}
+
 TEST_F(I18n, TheCatalogIsOpenedOnTheFirstLookupAfterAChange) {
   P.Files[kGermanPath] = MakeCatalog({{"Finished", "Fertig"}});
   UseLanguage("de");
