@@ -385,6 +385,20 @@ TEST(XmlReader, RewindStartsAgainAndTheEndStays) {
   EXPECT_FALSE(Fresh.NextPart());
 }
 
+TEST(XmlReader, PartLineCountsLineFeedsBeforeThePart) {
+  TXmlParser P;
+  std::string Doc = "<?xml version=\"1.0\"?>\r\n<a\n b=\"1\">\n\n  text\n</a><!--\n-->\r<c/>";
+  P.LoadFromBuffer(Doc.data(), Doc.size());
+  P.Rewind();
+  EXPECT_EQ(P.PartLine(), 0);
+  std::vector<int> Lines;
+  while (P.NextPart()) Lines.push_back(P.PartLine());
+  // Declaration, a, text (starts right after the tag), end a, comment, c (a CR alone
+  // does not end a line).
+  EXPECT_EQ(Lines, (std::vector<int>{1, 2, 3, 6, 6, 7}));
+  EXPECT_EQ(P.PartLine(), 0);  // after the end
+}
+
 class TempDir {
  public:
   TempDir() {
