@@ -149,6 +149,17 @@ TEST_F(ReplaceFileTest, ALinkIsSavedThroughToItsTarget) {
   EXPECT_EQ(Read(Dir + "/real/fresh.dat"), "fresh");
   EXPECT_EQ(Mode(Dir + "/real/fresh.dat") & 07777, 0644u);
 
+  // Links to folders on the way, and ".." after a link, as the kernel resolves them.
+  ASSERT_EQ(symlink("real", (Dir + "/dirlink").c_str()), 0);
+  ASSERT_EQ(mkdir((Dir + "/real/sub").c_str(), 0755), 0);
+  ASSERT_EQ(symlink((Dir + "/real/sub").c_str(), (Dir + "/sublink").c_str()), 0);
+  ASSERT_TRUE(Replace(Dir + "/dirlink/settings.dat", "via folder"));
+  EXPECT_EQ(Read(Target), "via folder");
+  ASSERT_TRUE(Replace(Dir + "/sublink/../settings.dat", "via dot-dot"));
+  EXPECT_EQ(Read(Target), "via dot-dot");
+  EXPECT_FALSE(Replace(Dir + "/dirlink", "a folder"));
+  EXPECT_TRUE(S_ISLNK(Mode(Dir + "/dirlink")));
+
   // A loop leads nowhere: refused, nothing made.
   ASSERT_EQ(symlink("loop2.dat", (Dir + "/loop1.dat").c_str()), 0);
   ASSERT_EQ(symlink("loop1.dat", (Dir + "/loop2.dat").c_str()), 0);
@@ -173,6 +184,12 @@ TEST_F(ReplaceFileTest, AnotherUsersLinkInASharedFolderIsRefused) {
   EXPECT_EQ(Read(Victim), "precious");
   EXPECT_TRUE(S_ISLNK(Mode(Shared + "/planted.dat")));
   EXPECT_EQ(Entries(Shared), (std::set<std::string>{"planted.dat"}));
+
+  // The same for a link to a folder on the way.
+  ASSERT_EQ(symlink(Dir.c_str(), (Shared + "/planted-dir").c_str()), 0);
+  ASSERT_EQ(lchown((Shared + "/planted-dir").c_str(), kOtherUser, kOtherUser), 0);
+  EXPECT_FALSE(Replace(Shared + "/planted-dir/victim.txt", "overwritten"));
+  EXPECT_EQ(Read(Victim), "precious");
 
   // Our own link there is followed; so is one in a folder that is not shared.
   ASSERT_EQ(symlink(Victim.c_str(), (Shared + "/mine.dat").c_str()), 0);

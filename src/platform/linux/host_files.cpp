@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <thread>
 #include <vector>
 
@@ -59,46 +60,62 @@ bool HostReadWholeFile(const std::string& Path, std::string& Data) {
 
 namespace {
 
-void SplitPath(const std::string& Path, std::string& Dir, std::string& Name) {
-  size_t Slash = Path.find_last_of('/');
-  Dir = Slash == std::string::npos ? "." : Slash == 0 ? "/" : Path.substr(0, Slash);
-  Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-}
-
-bool ValidName(const std::string& Name) {
-  return !Name.empty() && Name != "." && Name != "..";
-}
-
-// The file that Path names once its links are followed. A link is followed only where
-// the kernel's protected_symlinks rule would follow it (whatever the system's setting):
-// in a sticky folder that anybody may write to, such as /tmp, only a link of ours or of
-// the folder's owner, so that another user's planted link never redirects the save.
-bool ResolveSettingsPath(std::string Path, std::string& Out) {
-  for (int Hop = 0; Hop < 40; ++Hop) {
-    std::string Dir, Name;
-    SplitPath(Path, Dir, Name);
-    if (!ValidName(Name)) return false;
-    TFd D(open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat L, DirSt;
-    if (!D.Valid() || fstat(D.Get(), &DirSt) != 0) return false;
-    if (fstatat(D.Get(), Name.c_str(), &L, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT) return false;
-      Out = Path;  // a new file
-      return true;
-    }
-    if (!S_ISLNK(L.st_mode)) {
-      Out = Path;
-      return true;
-    }
-    const bool Shared = (DirSt.st_mode & S_ISVTX) && (DirSt.st_mode & S_IWOTH);
-    if (Shared && L.st_uid != geteuid() && L.st_uid != DirSt.st_uid) return false;
-    char Buf[PATH_MAX];
-    ssize_t N = readlinkat(D.Get(), Name.c_str(), Buf, sizeof Buf);
-    if (N <= 0 || static_cast<size_t>(N) >= sizeof Buf) return false;
-    std::string Link(Buf, static_cast<size_t>(N));
-    Path = Link[0] == '/' ? Link : (Dir == "/" ? "" : Dir) + "/" + Link;
+void PushFront(const std::string& Path, std::deque<std::string>& Rest) {
+  std::deque<std::string> Parts;
+  size_t I = 0;
+  while (I < Path.size()) {
+    size_t J = Path.find('/', I);
+    if (J == std::string::npos) J = Path.size();
+    if (J > I) Parts.push_back(Path.substr(I, J - I));
+    I = J + 1;
   }
-  return false;  // a loop, or too many links
+  Rest.insert(Rest.begin(), Parts.begin(), Parts.end());
+}
+
+// Opens the folder that holds the file Path names, once every link on the way and at the
+// end is followed, and gives the file's name in it. A link is followed only where the
+// kernel's protected_symlinks rule would follow it, whatever the system's setting: in a
+// sticky folder that anybody may write to, such as /tmp, only a link of ours or of the
+// folder's owner, so that another user's planted link never redirects the save.
+bool OpenSettingsFolder(const std::string& Path, TFd& Folder, std::string& Name) {
+  if (Path.empty() || Path.back() == '/') return false;  // that names a folder
+  TFd Cur(open(Path[0] == '/' ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  std::deque<std::string> Rest;
+  PushFront(Path, Rest);
+  int Links = 0;
+  while (Cur.Valid() && !Rest.empty()) {
+    const std::string C = Rest.front();
+    Rest.pop_front();
+    const bool Last = Rest.empty();
+    struct stat L;
+    if (C == "." || C == "..") {
+      if (Last) return false;
+    } else if (fstatat(Cur.Get(), C.c_str(), &L, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (!Last || errno != ENOENT) return false;
+      Folder = std::move(Cur);  // a new file
+      Name = C;
+      return true;
+    } else if (S_ISLNK(L.st_mode)) {
+      struct stat D;
+      if (++Links > 40 || fstat(Cur.Get(), &D) != 0) return false;
+      const bool Shared = (D.st_mode & S_ISVTX) && (D.st_mode & S_IWOTH);
+      if (Shared && L.st_uid != geteuid() && L.st_uid != D.st_uid) return false;
+      char Buf[PATH_MAX];
+      ssize_t N = readlinkat(Cur.Get(), C.c_str(), Buf, sizeof Buf);
+      if (N <= 0 || static_cast<size_t>(N) >= sizeof Buf) return false;
+      std::string Link(Buf, static_cast<size_t>(N));
+      if (Last && Link.back() == '/') return false;  // leads to a folder
+      if (Link[0] == '/') Cur.Reset(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      PushFront(Link, Rest);
+      continue;
+    } else if (Last) {
+      Folder = std::move(Cur);
+      Name = C;
+      return true;
+    }
+    Cur.Reset(openat(Cur.Get(), C.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  }
+  return false;
 }
 
 constexpr char kTempChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -174,12 +191,9 @@ bool CreateTemporary(int DirFd, const std::string& Name, mode_t Mode, std::strin
 }  // namespace
 
 bool HostReplaceFile(const std::string& Path, const std::string& Data) {
-  std::string Target, Dir, Name;
-  if (!ResolveSettingsPath(Path, Target)) return false;
-  SplitPath(Target, Dir, Name);
-  if (!ValidName(Name)) return false;
-  TFd D(open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!D.Valid()) return false;
+  TFd D;
+  std::string Name;
+  if (!OpenSettingsFolder(Path, D, Name)) return false;
 
   struct stat Old;
   bool HasOld = fstatat(D.Get(), Name.c_str(), &Old, AT_SYMLINK_NOFOLLOW) == 0;
