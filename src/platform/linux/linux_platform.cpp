@@ -102,6 +102,19 @@ class TLinuxPlatform : public TTWPlatform {
     return Typed;
   }
 
+  bool DriveInsideSystem(char Letter) override {
+    const char L = static_cast<char>(Letter | 0x20);
+    if (L < 'a' || L > 'z' || FPrefix.empty()) return false;
+    char Real[PATH_MAX];
+    if (!realpath(FPrefix.c_str(), Real)) return false;
+    std::string Prefix = Real;
+    if (!realpath((FPrefix + "/dosdevices/" + L + ":").c_str(), Real)) return false;
+    const std::string Target = Real;
+    // Strictly inside: a drive that is the prefix itself would hold its registry files.
+    if (Prefix != "/") Prefix += '/';
+    return Target.size() > Prefix.size() && Target.compare(0, Prefix.size(), Prefix) == 0;
+  }
+
   bool GetDiskFreeSpace(const std::string& Root, uint64_t& FreeBytes,
                         uint64_t& TotalBytes) override {
     char L;
@@ -137,6 +150,11 @@ class TLinuxPlatform : public TTWPlatform {
 
   std::string GetTempPath() override {
     std::string Raw = WineTempPathRaw(Info());
+    // Only a full path is resolved: GetFullPathName would take anything else relative to
+    // the folder the program happens to run in. The caller refuses what comes back.
+    const bool Absolute = (Raw.size() >= 3 && Raw[1] == ':' && (Raw[2] == '\\' || Raw[2] == '/')) ||
+                          (Raw.size() >= 2 && Raw[0] == '\\' && Raw[1] == '\\') || Raw[0] == '/';
+    if (!Absolute) return Raw;
     std::string Full;
     if (!GetFullPathName(Raw, Full)) Full = Raw;
     if (Full.empty() || Full.back() != '\\') Full += '\\';

@@ -262,6 +262,7 @@ bool TWineFind::Next(TTWFindData& Data) {
     Data.Size = 0;
     Data.Id = TTWFileId();
     Data.HasDetails = false;
+    Data.ReparseTag = 0;
     uint32_t A = 0;
     if (E.Type == DT_DIR) {
       A = FILE_ATTRIBUTE_DIRECTORY;
@@ -271,6 +272,7 @@ bool TWineFind::Next(TTWFindData& Data) {
         E.LinkDir = StatAt(FDir.Get(), Name, true, T) && S_ISDIR(T.Mode) ? 1 : 2;
       }
       A = FILE_ATTRIBUTE_REPARSE_POINT | (E.LinkDir == 1 ? FILE_ATTRIBUTE_DIRECTORY : 0);
+      Data.ReparseTag = IO_REPARSE_TAG_SYMLINK;
     }
     if (Name[0] == '.' && !IsDot(Name, E.NameLen) && !FCtx.ShowDotFiles) A |= FILE_ATTRIBUTE_HIDDEN;
     Data.Attributes = A;
@@ -348,16 +350,20 @@ void FillDetails(int Dir, uint64_t DirDev, const char* Name, size_t Len, const T
                  bool ShowDotFiles, TTWFindData& Data) {
   uint32_t A = 0;
   Data.Size = 0;
+  Data.ReparseTag = 0;
   if (S_ISLNK(St.Mode)) {
     TStatInfo T;
     A = FILE_ATTRIBUTE_REPARSE_POINT;
+    Data.ReparseTag = IO_REPARSE_TAG_SYMLINK;
     A |= StatAt(Dir, Name, true, T) && S_ISDIR(T.Mode) ? FILE_ATTRIBUTE_DIRECTORY
                                                        : FILE_ATTRIBUTE_ARCHIVE;
     Data.Size = St.Size;  // the link's own
   } else if (S_ISDIR(St.Mode)) {
     A = FILE_ATTRIBUTE_DIRECTORY;
-    if (*Name && !IsDot(Name, Len) && (St.Dev != DirDev || St.MountRoot))
+    if (*Name && !IsDot(Name, Len) && (St.Dev != DirDev || St.MountRoot)) {
       A |= FILE_ATTRIBUTE_REPARSE_POINT;
+      Data.ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
+    }
   } else {
     A = FILE_ATTRIBUTE_ARCHIVE;
     Data.Size = S_ISREG(St.Mode) ? St.Size : 0;

@@ -275,6 +275,10 @@ std::string WineTempPathRaw(const TWineSystemInfo& Info) {
 }
 
 bool WineSpecialFolderRaw(const TWineSystemInfo& Info, int Csidl, std::string& Path) {
+  if (Csidl == CSIDL_PROFILE) {  // no User Shell Folders value: from ProfileList
+    Path = WineProfileDir(Info);
+    return true;
+  }
   const TFolder* folder = nullptr;
   for (const TFolder& f : kFolders)
     if (f.Csidl == Csidl) folder = &f;
