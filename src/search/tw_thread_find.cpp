@@ -306,8 +306,10 @@ void TTWThreadFind::PrepareGuards() {
     FGuards.push_back(std::move(g));
   };
   add(windows, false, TTWSkipReason::WindowsFolder, TTWSkipReason::HoldsWindowsFolder);
-  add(profile, false, TTWSkipReason::ProfileFolder, TTWSkipReason::HoldsProfileFolder);
+  // The folder holding the profiles first: a folder that holds it holds the profile too,
+  // and is better named by the outer one.
   add(profile, true, TTWSkipReason::ProfilesFolder, TTWSkipReason::HoldsProfilesFolder);
+  add(profile, false, TTWSkipReason::ProfileFolder, TTWSkipReason::HoldsProfileFolder);
 }
 
 bool TTWThreadFind::UseLocation(const std::string& Folder, uint8_t Group) {
@@ -371,6 +373,18 @@ bool TTWThreadFind::UseLocation(const std::string& Folder, uint8_t Group) {
 
 void TTWThreadFind::AddLocation(const std::string& Folder, uint8_t Group) {
   if (UseLocation(Folder, Group)) AddTree(Folder, Group);
+}
+
+void TTWThreadFind::AddSystemFolder(const std::string& Folder, uint8_t Group) {
+  // A relative text would fail the drive check silently, or pass it by the chance of its
+  // first letter; either way it is reported for what it is.
+  char letter = 0;
+  std::vector<std::string> comps;
+  if (!Folder.empty() && !SplitFullPath(Folder, letter, comps)) {
+    Skip(Group, Folder, TTWSkipReason::NotFullPath);
+    return;
+  }
+  if (CheckPath(Folder, true)) AddLocation(Folder, Group);
 }
 
 // --- Start-folder check
@@ -512,15 +526,15 @@ void TTWThreadFind::FindInternetExplorer() {
   if (Terminated() || !FCfg.Installed.InternetExplorer || !b.InternetExplorer) return;
   if (Wants(b.Options.Cookies)) {
     const std::string p = TTWPaths::GetIECookiesDir();
-    if (CheckPath(p, true)) AddLocation(p, kGroupIECookies);
+    AddSystemFolder(p, kGroupIECookies);
   }
   if (Wants(b.Options.Cache)) {
     const std::string p = TTWPaths::GetIECacheDir();
-    if (CheckPath(p, true)) AddLocation(p, kGroupIECache);
+    AddSystemFolder(p, kGroupIECache);
   }
   if (Wants(b.Options.History)) {
     const std::string p = TTWPaths::GetIEHistoryDir();
-    if (CheckPath(p, true)) AddLocation(p, kGroupIEHistory);
+    AddSystemFolder(p, kGroupIEHistory);
   }
 }
 
@@ -661,14 +675,14 @@ void TTWThreadFind::FindTemporaryDirectory() {
   if (Terminated() || !FCfg.Current.AdditionalOptions.TemporaryDirectory) return;
   const std::string user = TTWPaths::GetTempDir();
   const std::string windows = TTWPaths::GetWindowsTempDir();
-  if (CheckPath(user, true)) AddLocation(user, kGroupTemporary);
+  AddSystemFolder(user, kGroupTemporary);
   if (!SameFolder(user, windows) && CheckPath(windows, true)) AddLocation(windows, kGroupTemporary);
 }
 
 void TTWThreadFind::FindRecentDocuments() {
   if (Terminated() || !FCfg.Current.AdditionalOptions.RecentDocuments) return;
   const std::string p = TTWPaths::GetRecentDir();
-  if (CheckPath(p, true)) AddLocation(p, kGroupRecent);
+  AddSystemFolder(p, kGroupRecent);
 }
 
 void TTWThreadFind::FindRecycleBin() {
@@ -728,11 +742,11 @@ void TTWThreadFind::FindOldUpdateFiles() {
     }
   }
   const std::string download = TTWPaths::GetUpdateDownloadDir();
-  if (CheckPath(download, true)) AddLocation(download, kGroupOldUpdates);
+  AddSystemFolder(download, kGroupOldUpdates);
 }
 
 void TTWThreadFind::FindSystemLog() {
   if (Terminated() || !FCfg.Current.AdditionalOptions.SystemLog) return;
   const std::string p = TTWPaths::GetSystemLogDir();
-  if (CheckPath(p, true)) AddLocation(p, kGroupSystemLog);
+  AddSystemFolder(p, kGroupSystemLog);
 }

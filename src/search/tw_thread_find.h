@@ -111,6 +111,9 @@ class TTWThreadFind : public TThread {
 
   // A folder collected whole: AddTree after UseLocation agrees.
   void AddLocation(const std::string& Folder, uint8_t Group);
+  // A folder the system names, collected whole: refused when relative, then CheckPath
+  // with the drive check, then AddLocation.
+  void AddSystemFolder(const std::string& Folder, uint8_t Group);
   // Whether Folder may be collected whole (see TTWSkipReason); a refusal is recorded, a
   // folder that is not there or was already walked in this run is passed over silently.
   bool UseLocation(const std::string& Folder, uint8_t Group);
