@@ -323,10 +323,6 @@ bool TTWThreadFind::UseLocation(const std::string& Folder, uint8_t Group) {
     Skip(Group, Folder, TTWSkipReason::DriveRoot);
     return false;
   }
-  if (!Platform().DriveInsideSystem(letter)) {
-    Skip(Group, Folder, TTWSkipReason::OutsideSystem);
-    return false;
-  }
   // Down from the drive root: every folder on the way must be there as a plain folder. A
   // walk would not leave the file system it starts on, nor would a deletion reach below a
   // mount point, so a start folder behind one could list only what no method removes.
@@ -340,6 +336,10 @@ bool TTWThreadFind::UseLocation(const std::string& Folder, uint8_t Group) {
       Skip(Group, Folder, TTWSkipReason::LinkOrMountPoint);
       return false;
     }
+  }
+  if (!Platform().DriveInsideSystem(letter)) {
+    Skip(Group, Folder, TTWSkipReason::OutsideSystem);
+    return false;
   }
   const TTWFileId id = d.Id;
   std::vector<std::string> upper;
