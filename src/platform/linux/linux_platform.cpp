@@ -212,7 +212,7 @@ class TLinuxPlatform : public TTWPlatform {
         !StatAt(Parent.Get(), Name.c_str(), false, St) || !StatAt(Parent.Get(), "", false, PSt))
       return false;
     FillDetails(Parent.Get(), PSt.Dev, Name.c_str(), Name.size(), St, Context().ShowDotFiles, Data);
-    Data.Name = Name;
+    if (!WinNameOf(Name.data(), Name.size(), Data.Name)) return false;
     return true;
   }
 
