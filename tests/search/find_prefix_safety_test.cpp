@@ -195,6 +195,22 @@ TEST_F(PrefixSafetyTest, FirefoxCacheOnADriveOutsideIsSkipped) {
   EXPECT_EQ(Skipped[0].Reason, TTWSkipReason::OutsideSystem);
 }
 
+// A profiles.ini of 20,000 sections is read once, and only so many profiles are taken.
+TEST_F(PrefixSafetyTest, FirefoxProfilesIniWithThousandsOfSections) {
+  Cfg.Current.AdditionalOptions = {0, 0, 0, 0, 0, 0};
+  Cfg.Current.Browsers.Firefox = Cfg.Installed.Firefox = 1;
+  Cfg.Current.Browsers.Options = {1, 0, 0};
+  const std::string ff = "C:\\users\\tester\\AppData\\Roaming\\Mozilla\\Firefox";
+  std::string ini;
+  for (int i = 0; i < 20000; ++i)
+    ini += "[Profile" + std::to_string(i) + "]\nPath=p" + std::to_string(i) + "\n";
+  Prefix.AddFile(ff + "\\profiles.ini", 0, 0644, -1, ini);
+  for (const char* p : {"p0", "p999", "p1000", "p19999"})
+    Prefix.AddFile(ff + "\\" + p + "\\cookies.sqlite", 1);
+  Find();
+  EXPECT_EQ(Paths(4), (TTexts{ff + "\\p0\\cookies.sqlite", ff + "\\p999\\cookies.sqlite"}));
+}
+
 // The user's TEMP is the Windows Temp folder in the case it has on disk ("temp").
 TEST_F(PrefixSafetyTest, WindowsTempInAnotherCaseIsWalkedOnce) {
   Prefix.AddUserValue("Environment", "TMP", "\"C:\\\\windows\\\\TEMP\"");

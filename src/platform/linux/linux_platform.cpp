@@ -256,6 +256,25 @@ class TLinuxPlatform : public TTWPlatform {
     return WineProfileString(Bytes, Section, Key, Default, 2048);
   }
 
+  std::unique_ptr<TTWIniFile> OpenIniFile(const std::string& FileName) override {
+    class TIni : public TTWIniFile {
+     public:
+      explicit TIni(const std::string& Bytes) : FIndex(Bytes) {}
+      std::string GetString(const std::string& Section, const std::string& Key,
+                            const std::string& Default) override {
+        return FIndex.Get(Section, Key, Default, 2048);
+      }
+
+     private:
+      TWineIniIndex FIndex;
+    };
+    std::string Win =
+        FileName.find_first_of("\\/") == std::string::npos ? "C:\\windows\\" + FileName : FileName;
+    std::string Full, Bytes;
+    if (!GetFullPathName(Win, Full) || !ReadWinFile(Full, Bytes)) Bytes.clear();
+    return std::make_unique<TIni>(Bytes);
+  }
+
   // --- The program's own files
 
   std::string GetProgramFileName() override { return HostProgramFileName(); }
