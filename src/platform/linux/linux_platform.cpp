@@ -196,7 +196,9 @@ class TLinuxPlatform : public TTWPlatform {
     TFd Root = OpenDriveRoot(FPrefix, W.Letter);
     if (!Root.Valid()) return nullptr;
     int Err;
-    TFd Dir = ResolveDir(Root.Get(), W.Comps, W.Comps.size(), false, nullptr, Err);
+    // Not below a mount point of the drive: what a listing there would show, no deletion
+    // could reach (they resolve without crossing one either).
+    TFd Dir = ResolveDir(Root.Get(), W.Comps, W.Comps.size(), true, nullptr, Err);
     TStatInfo St;
     if (!Dir.Valid() || !StatAt(Dir.Get(), "", false, St)) return nullptr;
     return OpenFind(std::move(Dir), St, W.Comps.empty(), Mask, Lazy, Context());
