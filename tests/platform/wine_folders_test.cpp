@@ -298,6 +298,23 @@ TEST(WineFolders, EnvironmentBlockIsBounded) {
   EXPECT_EQ(WineEnvironmentVariable(sys.Info, "USERPROFILE"), "C:\\users\\u");
 }
 
+// Values that each expand to just more than the block could take are dropped one by one;
+// what they may produce together is bounded too, so a file of thousands costs little.
+TEST(WineFolders, ExpansionWorkIsBounded) {
+  std::string machine =
+      "[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment]\n"
+      "\"B\"=\"" +
+      std::string(20000, 'b') + "\"\n";
+  std::string user = "[Environment]\n";
+  for (int i = 0; i < 20000; ++i) user += "\"V" + std::to_string(i) + "\"=str(2):\"%B%\"\n";
+  user += "\"ZZ\"=str(2):\"%SystemDrive%\\\\x\"\n";
+  TSystem sys(Reg(machine), Reg(user), {{"USER", "u"}, {"HOME", "/h"}});
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "V0"), "");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "V19999"), "");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "B").size(), 20000u);
+  EXPECT_LE(WineEnvironmentSize(sys.Info), 32767u + 1024u);
+}
+
 TEST(WineFolders, UserName) {
   struct TCase {
     TEnv Unix;

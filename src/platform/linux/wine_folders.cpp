@@ -27,6 +27,10 @@ constexpr size_t kMaxValue = 32767;
 // program was made for. A value that does not fit is not set, as SetEnvironmentVariable
 // would refuse it there; the process's own variables are always set.
 constexpr size_t kMaxBlock = 32767;
+// What the expansions of one environment may produce together. A value that expands to
+// more than the block has room for is dropped, but only after it was expanded; without
+// this, a file of many such values would cost their count times the longest value.
+constexpr size_t kMaxExpansion = 1 << 20;
 constexpr int kMaxLeadingRounds = 8;
 
 std::string Upper(std::string_view S) {
@@ -88,6 +92,9 @@ class TEnvironment {
     return used >= kMaxBlock ? 0 : kMaxBlock - used;
   }
   size_t Size() const { return FSize; }
+  // Takes what an expansion produced from the budget; 0 when nothing is left.
+  size_t ExpansionLeft() const { return FExpansionLeft; }
+  void Spend(size_t N) { FExpansionLeft -= N < FExpansionLeft ? N : FExpansionLeft; }
 
  private:
   static size_t Cost(const std::string& Key, const std::string& Value) {
@@ -108,6 +115,7 @@ class TEnvironment {
   const TWineSystemInfo& FInfo;
   std::map<std::string, std::string> FVars;
   size_t FSize = 0;
+  size_t FExpansionLeft = kMaxExpansion;
 };
 
 // ExpandEnvironmentStrings: %NAME% becomes its value; an unknown or empty name stays as
@@ -167,10 +175,17 @@ void ApplyBlock(TEnvironment& Env, const TWineRegistry* Reg, const char* Key) {
       const std::string text = UpToNul(data);
       // An expansion need not go beyond what the block could still take: hostile values
       // that each expand to the longest value then cost no more than the file's size.
-      if (type == REG_EXPAND_SZ)
-        Env.SetOrAppend(name, Expand(Env, text, std::min(kMaxValue, Env.RoomFor(name))));
-      else
+      if (type != REG_EXPAND_SZ) {
         Env.SetOrAppend(name, text);
+        continue;
+      }
+      if (Env.ExpansionLeft() == 0) continue;
+      const size_t limit = std::min({kMaxValue, Env.RoomFor(name), Env.ExpansionLeft()});
+      std::string value = Expand(Env, text, limit);
+      Env.Spend(value.size() + 1);
+      // Cut short by the block or the budget: not set at all, never set shortened.
+      if (value.size() > limit && limit < kMaxValue) continue;
+      Env.SetOrAppend(name, value);
     }
   }
 }
