@@ -51,13 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   info.UnixEnv = [](const std::string&) { return std::string(); };
 
   Check(WineEnvironmentSize(info) <= kMaxBlock);
-  for (const char* name : {"TEMP", "TMP", "PATH", "V", "USERPROFILE", "A"})
+  // Each question builds the environment again: a few, so that a run stays quick.
+  for (const char* name : {"V", "A"})
     Check(WineEnvironmentVariable(info, name).size() <= kMaxValue);
   Check(WineExpand(info, text).size() <= kMaxValue + 1);
   const std::string temp = WineTempPathRaw(info);
   Check(!temp.empty() && temp.size() <= kMaxValue + 1);
   std::string path;
-  for (int csidl : {CSIDL_RECENT, CSIDL_APPDATA, CSIDL_INTERNET_CACHE, CSIDL_PROFILE})
-    WineSpecialFolderRaw(info, csidl, path);
+  for (int csidl : {CSIDL_RECENT, CSIDL_PROFILE}) WineSpecialFolderRaw(info, csidl, path);
   return 0;
 }

@@ -115,7 +115,11 @@ bool HasDotComponent(const std::string& Path) {
   return false;
 }
 
-std::string UpperAscii(std::string S);
+std::string UpperAscii(std::string S) {
+  for (char& c : S)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return S;
+}
 
 std::string WithoutBackslash(std::string Path) {
   if (!Path.empty() && Path.back() == '\\') Path.pop_back();
@@ -131,12 +135,6 @@ bool SameFolder(const std::string& A, const std::string& B) {
   if (Platform().FindOne(a, da) && Platform().FindOne(b, db) && da.Id.Valid() && db.Id.Valid())
     return da.Id == db.Id;
   return UpperAscii(a) == UpperAscii(b);
-}
-
-std::string UpperAscii(std::string S) {
-  for (char& c : S)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return S;
 }
 
 // "X:\a\b" (either separator, a trailing one allowed) as its upper-case drive letter and
@@ -195,7 +193,7 @@ const char* SkipReasonId(TTWSkipReason Reason) {
 const char* SkipReasonText(TTWSkipReason Reason) {
   switch (Reason) {
     case TTWSkipReason::NotFullPath:
-      return "is not a full path";
+      return "is not a full path on a drive";
     case TTWSkipReason::DriveRoot:
       return "is a whole drive";
     case TTWSkipReason::OutsideSystem:
