@@ -105,14 +105,26 @@ class TLinuxPlatform : public TTWPlatform {
   bool DriveInsideSystem(char Letter) override {
     const char L = static_cast<char>(Letter | 0x20);
     if (L < 'a' || L > 'z' || FPrefix.empty()) return false;
-    char Real[PATH_MAX];
-    if (!realpath(FPrefix.c_str(), Real)) return false;
-    std::string Prefix = Real;
-    if (!realpath((FPrefix + "/dosdevices/" + L + ":").c_str(), Real)) return false;
-    const std::string Target = Real;
+    TFd Dev(
+        open((FPrefix + "/dosdevices").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    char Link[3] = {L, ':', '\0'};
+    char Buf[PATH_MAX];
+    const ssize_t N = Dev.Valid() ? readlinkat(Dev.Get(), Link, Buf, sizeof Buf - 1) : -1;
+    if (N <= 0) return false;
+    const std::string Text(Buf, static_cast<size_t>(N));
     // Strictly inside: a drive that is the prefix itself would hold its registry files.
-    if (Prefix != "/") Prefix += '/';
-    return Target.size() > Prefix.size() && Target.compare(0, Prefix.size(), Prefix) == 0;
+    auto Inside = [](const std::string& Path, std::string Dir) {
+      if (Dir != "/") Dir += '/';
+      return Path.size() > Dir.size() && Path.compare(0, Dir.size(), Dir) == 0;
+    };
+    // As the prefix spells it ("../drive_c"), so that a drive_c moved elsewhere and
+    // linked back still counts; or as the file system resolves it.
+    const std::string Lexical =
+        NormalUnixPath(Text[0] == '/' ? Text : FPrefix + "/dosdevices/" + Text);
+    if (Inside(Lexical, NormalUnixPath(FPrefix))) return true;
+    char Real[PATH_MAX], RealPrefix[PATH_MAX];
+    return realpath((FPrefix + "/dosdevices/" + Link).c_str(), Real) &&
+           realpath(FPrefix.c_str(), RealPrefix) && Inside(Real, RealPrefix);
   }
 
   bool GetDiskFreeSpace(const std::string& Root, uint64_t& FreeBytes,
