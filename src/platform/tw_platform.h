@@ -20,6 +20,10 @@ inline constexpr uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x0020;
 inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x0080;
 inline constexpr uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x0400;
 
+// What a reparse point is (WIN32_FIND_DATAA dwReserved0).
+inline constexpr uint32_t IO_REPARSE_TAG_MOUNT_POINT = 0xA0000003;  // mount point or junction
+inline constexpr uint32_t IO_REPARSE_TAG_SYMLINK = 0xA000000C;
+
 inline constexpr uint32_t DRIVE_UNKNOWN = 0;
 inline constexpr uint32_t DRIVE_NO_ROOT_DIR = 1;
 inline constexpr uint32_t DRIVE_REMOVABLE = 2;
@@ -34,6 +38,7 @@ inline constexpr int CSIDL_LOCAL_APPDATA = 0x1C;
 inline constexpr int CSIDL_INTERNET_CACHE = 0x20;
 inline constexpr int CSIDL_COOKIES = 0x21;
 inline constexpr int CSIDL_HISTORY = 0x22;
+inline constexpr int CSIDL_PROFILE = 0x28;
 
 inline constexpr uint32_t REG_NONE = 0;
 inline constexpr uint32_t REG_SZ = 1;
@@ -57,13 +62,15 @@ struct TTWFileId {
 // One entry of an enumeration or lookup (WIN32_FIND_DATAA, reduced to what is used).
 // A symbolic link is reported as what it is: FILE_ATTRIBUTE_REPARSE_POINT is set, plus
 // FILE_ATTRIBUTE_DIRECTORY when it leads to a directory; Size and Id are the link's own.
-// A mount point is reported as DIRECTORY + REPARSE_POINT.
+// A mount point is reported as DIRECTORY + REPARSE_POINT. ReparseTag tells the two apart
+// (0 for anything that is no reparse point).
 struct TTWFindData {
   std::string Name;         // name as stored on disk (long form, stored case)
   uint32_t Attributes = 0;  // FILE_ATTRIBUTE_*
   uint64_t Size = 0;        // whole 64-bit size; directories report 0
   TTWFileId Id;
   bool HasDetails = false;  // false after a lazy Next: see TTWFindHandle
+  uint32_t ReparseTag = 0;  // IO_REPARSE_TAG_* when REPARSE_POINT is set
 };
 
 // An open enumeration (FindFirstFileA / FindNextFileA / FindClose). It holds the
@@ -108,12 +115,24 @@ enum class TTWOpenResult {
 
 enum class TTWHive { LocalMachine, CurrentUser };
 
+// An INI file read once (GetPrivateProfileStringA over a file that does not change while
+// it is asked).
+class TTWIniFile {
+ public:
+  virtual ~TTWIniFile() = default;
+  virtual std::string GetString(const std::string& Section, const std::string& Key,
+                                const std::string& Default) = 0;
+};
+
 class TTWPlatform {
  public:
   virtual ~TTWPlatform() = default;
 
   // --- Drives and system folders
   virtual uint32_t GetDriveType(const std::string& Root) = 0;  // Root is "X:\"
+  // Whether the drive lies inside the Windows system being cleaned. Every drive of a real
+  // Windows does; on a Wine-style prefix only a drive whose link leads into the prefix.
+  virtual bool DriveInsideSystem(char Letter);
   // GetDiskFreeSpaceExA with critical-error dialogs suppressed.
   virtual bool GetDiskFreeSpace(const std::string& Root, uint64_t& FreeBytes,
                                 uint64_t& TotalBytes) = 0;
@@ -154,6 +173,8 @@ class TTWPlatform {
   virtual std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                               const std::string& Default,
                                               const std::string& FileName) = 0;
+  // The same file for many questions. By default every question reads the file again.
+  virtual std::unique_ptr<TTWIniFile> OpenIniFile(const std::string& FileName);
 
   // --- The program's own files (host paths)
   virtual std::string GetProgramFileName() = 0;  // host path of the running program

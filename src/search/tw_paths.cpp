@@ -97,7 +97,13 @@ std::string TTWPaths::GetWindowsDir() {
   return GetLongPath(Platform().GetWindowsDirectory());
 }
 std::string TTWPaths::GetTempDir() {
-  return GetLongPath(Platform().GetTempPath());
+  // A relative value would be made absolute against whatever folder the program runs in;
+  // it is kept as it is, so that the finder refuses it instead of walking there.
+  const std::string temp = Platform().GetTempPath();
+  const bool full = temp.size() >= 3 && temp[1] == ':' && (temp[2] == '\\' || temp[2] == '/');
+  const bool unc = temp.size() >= 2 && temp[0] == '\\' && temp[1] == '\\';
+  if (!full && !unc) return temp;
+  return GetLongPath(temp);
 }
 std::string TTWPaths::GetWindowsTempDir() {
   return GetWindowsDir() + "\\" + "Temp";

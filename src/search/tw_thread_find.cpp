@@ -1,5 +1,7 @@
 #include "search/tw_thread_find.h"
 
+#include <algorithm>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -40,6 +42,10 @@ constexpr uint8_t kGroupSystemLog = 20;
 // depth do not exist in practice, and a tree that changes underneath the walk cannot
 // make it run away.
 constexpr size_t kMaxDepth = 256;
+
+// A profiles.ini is written by whoever can write the roaming folder; real ones list a
+// handful of profiles.
+constexpr unsigned kMaxFirefoxProfiles = 1000;
 
 bool IsDots(const std::string& Name) {
   return Name == "." || Name == "..";
@@ -109,13 +115,118 @@ bool HasDotComponent(const std::string& Path) {
   return false;
 }
 
+std::string UpperAscii(std::string S) {
+  for (char& c : S)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return S;
+}
+
+std::string WithoutBackslash(std::string Path) {
+  if (!Path.empty() && Path.back() == '\\') Path.pop_back();
+  return Path;
+}
+
+// Whether two folder paths name one folder as the file system resolves them: the same
+// object where both can be looked up, else the same text regardless of ASCII case (the
+// file system's own rule for the names it stores).
+bool SameFolder(const std::string& A, const std::string& B) {
+  const std::string a = WithoutBackslash(A), b = WithoutBackslash(B);
+  TTWFindData da, db;
+  if (Platform().FindOne(a, da) && Platform().FindOne(b, db) && da.Id.Valid() && db.Id.Valid())
+    return da.Id == db.Id;
+  return UpperAscii(a) == UpperAscii(b);
+}
+
+// "X:\a\b" (either separator, a trailing one allowed) as its upper-case drive letter and
+// its components. False for anything else: relative texts, a drive without a root, UNC
+// names, and "." or ".." components, which a path the system resolved no longer has.
+bool SplitFullPath(const std::string& Path, char& Letter, std::vector<std::string>& Comps) {
+  Comps.clear();
+  if (Path.size() < 3 || Path[1] != ':' || (Path[2] != '\\' && Path[2] != '/')) return false;
+  Letter = Path[0];
+  if (Letter >= 'a' && Letter <= 'z') Letter = static_cast<char>(Letter - 32);
+  if (Letter < 'A' || Letter > 'Z') return false;
+  size_t start = 3;
+  while (start < Path.size()) {
+    size_t end = Path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = Path.size();
+    const std::string part = Path.substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    Comps.push_back(part);
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
+
+const char* SkipReasonId(TTWSkipReason Reason) {
+  switch (Reason) {
+    case TTWSkipReason::NotFullPath:
+      return "not-full-path";
+    case TTWSkipReason::DriveRoot:
+      return "drive-root";
+    case TTWSkipReason::OutsideSystem:
+      return "outside-system";
+    case TTWSkipReason::LinkOrMountPoint:
+      return "link-or-mount-point";
+    case TTWSkipReason::WindowsFolder:
+      return "windows-folder";
+    case TTWSkipReason::HoldsWindowsFolder:
+      return "holds-windows-folder";
+    case TTWSkipReason::ProfileFolder:
+      return "profile-folder";
+    case TTWSkipReason::HoldsProfileFolder:
+      return "holds-profile-folder";
+    case TTWSkipReason::ProfilesFolder:
+      return "profiles-folder";
+    case TTWSkipReason::HoldsProfilesFolder:
+      return "holds-profiles-folder";
+    case TTWSkipReason::OutOfMemory:
+      return "out-of-memory";
+    case TTWSkipReason::SearchStopped:
+      return "search-stopped";
+  }
+  return "unknown";
+}
+
+const char* SkipReasonText(TTWSkipReason Reason) {
+  switch (Reason) {
+    case TTWSkipReason::NotFullPath:
+      return "is not a full path on a drive";
+    case TTWSkipReason::DriveRoot:
+      return "is a whole drive";
+    case TTWSkipReason::OutsideSystem:
+      return "is on a drive outside the Windows system";
+    case TTWSkipReason::LinkOrMountPoint:
+      return "is or lies behind a link or a mount point";
+    case TTWSkipReason::WindowsFolder:
+      return "is the Windows folder";
+    case TTWSkipReason::HoldsWindowsFolder:
+      return "holds the Windows folder";
+    case TTWSkipReason::ProfileFolder:
+      return "is the user's profile folder";
+    case TTWSkipReason::HoldsProfileFolder:
+      return "holds the user's profile folder";
+    case TTWSkipReason::ProfilesFolder:
+      return "is the folder holding the profiles";
+    case TTWSkipReason::HoldsProfilesFolder:
+      return "holds the folder holding the profiles";
+    case TTWSkipReason::OutOfMemory:
+      return "ran out of memory; the search went on without it";
+    case TTWSkipReason::SearchStopped:
+      return "the search stopped early after an unexpected failure";
+  }
+  return "unknown";
+}
 
 TTWThreadFind::TTWThreadFind(TTWFileList* FileList, const TTWConfig& Cfg,
                              TTWMessageReceiver* Target)
     : FFileList(FileList), FCfg(Cfg), FTarget(Target) {
   TTWHelper::CreateMasks(FSearchMasks, Cfg.Current.FileSearchMasks);
   TTWHelper::CreateMasks(FDirectoryExceptions, Cfg.Current.Exceptions.DirectoryMasks);
+  // Room for the usual few records, so recording one rarely needs memory.
+  FSkipped.reserve(16);
 }
 
 TTWThreadFind::~TTWThreadFind() {
@@ -126,12 +237,13 @@ TTWThreadFind::~TTWThreadFind() {
 
 void TTWThreadFind::Execute() {
   try {
-    if (!Terminated()) FindInDrives();
+    if (!Terminated()) Guarded(kGroupSearch, [this] { FindInDrives(); });
     if (!Terminated()) FindInBrowsers();
     if (!Terminated()) FindAdditional();
   } catch (...) {
-    // Out of memory or the like: end the search with what was found; the main window
-    // must still get its end message.
+    // Each step handles running out of memory itself; anything else ends the search with
+    // what was found, said as such. The main window must still get its end message.
+    Skip(kGroupSearch, std::string(), TTWSkipReason::SearchStopped);
   }
   if (Terminated()) ShowStatus(std::string());
   if (FTarget) FTarget->PostMessage(WM_FINDFINISHED, 0, 0);
@@ -147,6 +259,130 @@ bool TTWThreadFind::IsDirectoryException(const std::string& Name) const {
 
 bool TTWThreadFind::Wants(uint8_t Option) const {
   return Option != 0 && !Terminated();
+}
+
+// --- Locations collected whole
+
+void TTWThreadFind::Skip(uint8_t Group, const std::string& Path, TTWSkipReason Reason) {
+  try {
+    FSkipped.push_back({Group, Path, Reason});
+  } catch (...) {
+    // Nothing left to record it with.
+  }
+}
+
+template <class TStep>
+void TTWThreadFind::Guarded(uint8_t Group, TStep&& Step) {
+  try {
+    Step();
+  } catch (const std::bad_alloc&) {
+    Skip(Group, std::string(), TTWSkipReason::OutOfMemory);
+  }
+}
+
+void TTWThreadFind::PrepareGuards() {
+  if (FGuardsReady) return;
+  FGuardsReady = true;
+  const std::string windows = TTWPaths::GetWindowsDir();
+  const std::string profile = TTWPaths::GetLongPath(TTWPaths::GetSpecialFolder(CSIDL_PROFILE));
+  auto add = [this](const std::string& Path, bool Parent, TTWSkipReason Is, TTWSkipReason Holds) {
+    TGuard g;
+    std::vector<std::string> comps;
+    if (!SplitFullPath(Path, g.Letter, comps)) return;
+    if (Parent && !comps.empty()) comps.pop_back();
+    if (comps.empty()) return;
+    g.Is = Is;
+    g.Holds = Holds;
+    std::string path(1, g.Letter);
+    path += ':';
+    for (const std::string& c : comps) {
+      path += '\\' + c;
+      TTWFindData d;
+      g.Ids.push_back(Platform().FindOne(path, d) ? d.Id : TTWFileId());
+      g.Comps.push_back(UpperAscii(c));
+    }
+    FGuards.push_back(std::move(g));
+  };
+  add(windows, false, TTWSkipReason::WindowsFolder, TTWSkipReason::HoldsWindowsFolder);
+  // The folder holding the profiles first: a folder that holds it holds the profile too,
+  // and is better named by the outer one.
+  add(profile, true, TTWSkipReason::ProfilesFolder, TTWSkipReason::HoldsProfilesFolder);
+  add(profile, false, TTWSkipReason::ProfileFolder, TTWSkipReason::HoldsProfileFolder);
+}
+
+bool TTWThreadFind::UseLocation(const std::string& Folder, uint8_t Group) {
+  char letter = 0;
+  std::vector<std::string> comps;
+  if (!SplitFullPath(Folder, letter, comps)) {
+    Skip(Group, Folder, TTWSkipReason::NotFullPath);
+    return false;
+  }
+  if (comps.empty()) {
+    Skip(Group, Folder, TTWSkipReason::DriveRoot);
+    return false;
+  }
+  // Down from the drive root: every folder on the way must be there as a plain folder. A
+  // walk would not leave the file system it starts on, nor would a deletion reach below a
+  // mount point, so a start folder behind one could list only what no method removes.
+  std::string path(1, letter);
+  path += ':';
+  TTWFindData d;
+  for (const std::string& c : comps) {
+    path += '\\' + c;
+    if (!Platform().FindOne(path, d) || !IsDirectory(d)) return false;  // nothing to collect
+    if (d.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      Skip(Group, Folder, TTWSkipReason::LinkOrMountPoint);
+      return false;
+    }
+  }
+  if (!Platform().DriveInsideSystem(letter)) {
+    Skip(Group, Folder, TTWSkipReason::OutsideSystem);
+    return false;
+  }
+  const TTWFileId id = d.Id;
+  std::vector<std::string> upper;
+  for (const std::string& c : comps) upper.push_back(UpperAscii(c));
+  // Compared by name and, where the platform knows it, by identity, so that another
+  // spelling or another drive leading to the same folder is caught as well.
+  PrepareGuards();
+  for (const TGuard& g : FGuards) {
+    if ((g.Letter == letter && g.Comps == upper) || (id.Valid() && g.Ids.back() == id)) {
+      Skip(Group, Folder, g.Is);
+      return false;
+    }
+  }
+  for (const TGuard& g : FGuards) {
+    bool holds = g.Letter == letter && upper.size() < g.Comps.size() &&
+                 std::equal(upper.begin(), upper.end(), g.Comps.begin());
+    for (size_t i = 0; !holds && id.Valid() && i + 1 < g.Ids.size(); ++i) holds = g.Ids[i] == id;
+    if (holds) {
+      Skip(Group, Folder, g.Holds);
+      return false;
+    }
+  }
+  std::string text(1, letter);
+  for (const std::string& c : upper) text += '\\' + c;
+  if (std::find(FWalkedTexts.begin(), FWalkedTexts.end(), text) != FWalkedTexts.end()) return false;
+  if (id.Valid() && std::find(FWalked.begin(), FWalked.end(), id) != FWalked.end()) return false;
+  FWalkedTexts.push_back(text);
+  if (id.Valid()) FWalked.push_back(id);
+  return true;
+}
+
+void TTWThreadFind::AddLocation(const std::string& Folder, uint8_t Group) {
+  if (UseLocation(Folder, Group)) AddTree(Folder, Group);
+}
+
+void TTWThreadFind::AddSystemFolder(const std::string& Folder, uint8_t Group) {
+  // A relative text would fail the drive check silently, or pass it by the chance of its
+  // first letter; either way it is reported for what it is.
+  char letter = 0;
+  std::vector<std::string> comps;
+  if (!Folder.empty() && !SplitFullPath(Folder, letter, comps)) {
+    Skip(Group, Folder, TTWSkipReason::NotFullPath);
+    return;
+  }
+  if (CheckPath(Folder, true)) AddLocation(Folder, Group);
 }
 
 // --- Start-folder check
@@ -219,7 +455,14 @@ void TTWThreadFind::WalkFrom(std::unique_ptr<TTWFindHandle> Start, const std::st
     }
     if (IsDots(d.Name)) continue;
     if (IsDirectory(d)) {
-      if (IsLinkedDirectory(d) || IsDirectoryException(d.Name)) continue;
+      if (IsDirectoryException(d.Name)) continue;
+      if (IsLinkedDirectory(d)) {
+        // A link to a folder goes as the link it is, never entered; a mount point stays.
+        if (RecordTree && d.ReparseTag == IO_REPARSE_TAG_SYMLINK)
+          FFileList->Add(top.Folder + d.Name, static_cast<int64_t>(d.Size), TW_KIND_FILE, Group,
+                         d.Id);
+        continue;
+      }
       const std::string path = top.Folder + d.Name;
       if (RecordTree)
         FFileList->Add(path, static_cast<int64_t>(d.Size), TW_KIND_DIRECTORY, Group, d.Id);
@@ -269,11 +512,11 @@ void TTWThreadFind::FindInDrives() {
 // --- Step 2: browser data
 
 void TTWThreadFind::FindInBrowsers() {
-  FindInternetExplorer();
-  FindFirefox();
-  FindOpera();
-  FindSafari();
-  FindChrome();
+  Guarded(kGroupIECookies, [this] { FindInternetExplorer(); });
+  Guarded(kGroupFirefoxCookies, [this] { FindFirefox(); });
+  Guarded(kGroupOperaCookies, [this] { FindOpera(); });
+  Guarded(kGroupSafariCookies, [this] { FindSafari(); });
+  Guarded(kGroupChromeCookies, [this] { FindChrome(); });
 }
 
 void TTWThreadFind::FindInternetExplorer() {
@@ -281,15 +524,15 @@ void TTWThreadFind::FindInternetExplorer() {
   if (Terminated() || !FCfg.Installed.InternetExplorer || !b.InternetExplorer) return;
   if (Wants(b.Options.Cookies)) {
     const std::string p = TTWPaths::GetIECookiesDir();
-    if (CheckPath(p, true)) AddTree(p, kGroupIECookies);
+    AddSystemFolder(p, kGroupIECookies);
   }
   if (Wants(b.Options.Cache)) {
     const std::string p = TTWPaths::GetIECacheDir();
-    if (CheckPath(p, true)) AddTree(p, kGroupIECache);
+    AddSystemFolder(p, kGroupIECache);
   }
   if (Wants(b.Options.History)) {
     const std::string p = TTWPaths::GetIEHistoryDir();
-    if (CheckPath(p, true)) AddTree(p, kGroupIEHistory);
+    AddSystemFolder(p, kGroupIEHistory);
   }
 }
 
@@ -301,14 +544,14 @@ void TTWThreadFind::FindFirefox() {
   if (TTWPaths::GetAppDataDir().empty()) return;
   const std::string roaming = TTWPaths::GetFirefoxDir() + "\\";
   const std::string local = TTWPaths::GetFirefoxLocalDir() + "\\";
-  const std::string ini = roaming + "profiles.ini";
-  for (unsigned i = 0; !Terminated(); ++i) {
+  // Read once for all its profiles, however many sections it has.
+  const std::unique_ptr<TTWIniFile> ini = Platform().OpenIniFile(roaming + "profiles.ini");
+  for (unsigned i = 0; i < kMaxFirefoxProfiles && !Terminated(); ++i) {
     const std::string section = "Profile" + std::to_string(i);
-    std::string p = Platform().GetPrivateProfileString(section, "Path", "", ini);
+    std::string p = ini->GetString(section, "Path", "");
     if (p.empty()) break;
     long long value = 0;
-    const std::string relativeText =
-        Platform().GetPrivateProfileString(section, "IsRelative", "", ini);
+    const std::string relativeText = ini->GetString(section, "IsRelative", "");
     const bool relative = !ParseIniInteger(relativeText, value) || value != 0;
     std::string localPath;
     if (relative) {
@@ -339,8 +582,8 @@ void TTWThreadFind::FirefoxCookies(const std::string& F) {
 
 void TTWThreadFind::FirefoxCache(const std::string& F) {
   if (!Wants(FCfg.Current.Browsers.Options.Cache)) return;
-  if (CheckPath("\\Cache", false)) AddTree(F + "\\Cache", kGroupFirefoxCache);
-  if (CheckPath("\\OfflineCache", false)) AddTree(F + "\\OfflineCache", kGroupFirefoxCache);
+  if (CheckPath("\\Cache", false)) AddLocation(F + "\\Cache", kGroupFirefoxCache);
+  if (CheckPath("\\OfflineCache", false)) AddLocation(F + "\\OfflineCache", kGroupFirefoxCache);
 }
 
 void TTWThreadFind::FirefoxHistory(const std::string& F) {
@@ -373,8 +616,8 @@ void TTWThreadFind::OperaCookies(const std::string& F) {
 
 void TTWThreadFind::OperaCache(const std::string& F) {
   if (!Wants(FCfg.Current.Browsers.Options.Cache)) return;
-  if (CheckPath("\\cache4", false)) AddTree(F + "\\cache4", kGroupOperaCache);
-  if (CheckPath("\\cache", false)) AddTree(F + "\\cache", kGroupOperaCache);
+  if (CheckPath("\\cache4", false)) AddLocation(F + "\\cache4", kGroupOperaCache);
+  if (CheckPath("\\cache", false)) AddLocation(F + "\\cache", kGroupOperaCache);
 }
 
 void TTWThreadFind::OperaHistory(const std::string& F) {
@@ -409,7 +652,7 @@ void TTWThreadFind::FindChrome() {
     FFileList->AddFile(base + "\\User Data\\Default\\Cookies", kGroupChromeCookies);
   }
   if (Wants(b.Options.Cache) && CheckPath("\\User Data\\Default\\Cache", false)) {
-    AddTree(base + "\\User Data\\Default\\Cache", kGroupChromeCache);
+    AddLocation(base + "\\User Data\\Default\\Cache", kGroupChromeCache);
   }
   if (Wants(b.Options.History)) {
     AddMatching(base + "\\User Data\\Default", "History*", kGroupChromeHistory);
@@ -419,27 +662,25 @@ void TTWThreadFind::FindChrome() {
 // --- Step 3: system locations
 
 void TTWThreadFind::FindAdditional() {
-  FindTemporaryDirectory();
-  FindRecentDocuments();
-  FindRecycleBin();
-  FindOldUpdateFiles();
-  FindSystemLog();
+  Guarded(kGroupTemporary, [this] { FindTemporaryDirectory(); });
+  Guarded(kGroupRecent, [this] { FindRecentDocuments(); });
+  Guarded(kGroupRecycleBin, [this] { FindRecycleBin(); });
+  Guarded(kGroupOldUpdates, [this] { FindOldUpdateFiles(); });
+  Guarded(kGroupSystemLog, [this] { FindSystemLog(); });
 }
 
 void TTWThreadFind::FindTemporaryDirectory() {
   if (Terminated() || !FCfg.Current.AdditionalOptions.TemporaryDirectory) return;
   const std::string user = TTWPaths::GetTempDir();
   const std::string windows = TTWPaths::GetWindowsTempDir();
-  if (CheckPath(user, true)) AddTree(user, kGroupTemporary);
-  std::string userBare = user;
-  if (!userBare.empty() && userBare.back() == '\\') userBare.pop_back();
-  if (userBare != windows && CheckPath(windows, true)) AddTree(windows, kGroupTemporary);
+  AddSystemFolder(user, kGroupTemporary);
+  if (!SameFolder(user, windows) && CheckPath(windows, true)) AddLocation(windows, kGroupTemporary);
 }
 
 void TTWThreadFind::FindRecentDocuments() {
   if (Terminated() || !FCfg.Current.AdditionalOptions.RecentDocuments) return;
   const std::string p = TTWPaths::GetRecentDir();
-  if (CheckPath(p, true)) AddTree(p, kGroupRecent);
+  AddSystemFolder(p, kGroupRecent);
 }
 
 void TTWThreadFind::FindRecycleBin() {
@@ -499,11 +740,11 @@ void TTWThreadFind::FindOldUpdateFiles() {
     }
   }
   const std::string download = TTWPaths::GetUpdateDownloadDir();
-  if (CheckPath(download, true)) AddTree(download, kGroupOldUpdates);
+  AddSystemFolder(download, kGroupOldUpdates);
 }
 
 void TTWThreadFind::FindSystemLog() {
   if (Terminated() || !FCfg.Current.AdditionalOptions.SystemLog) return;
   const std::string p = TTWPaths::GetSystemLogDir();
-  if (CheckPath(p, true)) AddTree(p, kGroupSystemLog);
+  AddSystemFolder(p, kGroupSystemLog);
 }

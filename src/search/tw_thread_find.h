@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/tw_types.h"
 #include "platform/tw_platform.h"
@@ -15,6 +16,34 @@
 class TTWConfig;
 class TTWFileList;
 class TTWMessageReceiver;
+
+// Why a location was left out of a run. The folders that are collected whole come from
+// settings that any program in the system can write, so each is checked before it is
+// walked; a location the check refuses is skipped and listed with its reason.
+enum class TTWSkipReason {
+  NotFullPath,          // relative, or no drive
+  DriveRoot,            // a whole drive
+  OutsideSystem,        // on a drive that leads outside the Windows system
+  LinkOrMountPoint,     // the folder, or a folder on its way, is a link or a mount point
+  WindowsFolder,        // the Windows folder itself
+  HoldsWindowsFolder,   // a folder that holds the Windows folder
+  ProfileFolder,        // the user's profile folder
+  HoldsProfileFolder,   // a folder that holds it
+  ProfilesFolder,       // the folder holding the profiles
+  HoldsProfilesFolder,  // a folder that holds that
+  OutOfMemory,          // the step ran out of memory; the search went on with the next one
+  SearchStopped,        // an unexpected failure ended the search early
+};
+
+struct TTWSkippedLocation {
+  uint8_t Group = 0;  // the group its entries would have had
+  std::string Path;   // as the system named it; may be empty
+  TTWSkipReason Reason = TTWSkipReason::NotFullPath;
+};
+
+// A stable identifier ("drive-root") and an English sentence ("is a whole drive").
+const char* SkipReasonId(TTWSkipReason Reason);
+const char* SkipReasonText(TTWSkipReason Reason);
 
 class TTWThreadFind : public TThread {
  public:
@@ -56,6 +85,9 @@ class TTWThreadFind : public TThread {
   // and no component after the drive part is a directory exception.
   bool CheckPath(const std::string& Path, bool CheckDrive) const;
 
+  // The locations this run left out, in the order met. Read it after WM_FINDFINISHED.
+  const std::vector<TTWSkippedLocation>& Skipped() const { return FSkipped; }
+
  protected:
   void Execute() override;
 
@@ -76,6 +108,34 @@ class TTWThreadFind : public TThread {
                 uint8_t Group);
   void ShowStatus(const std::string& Text);
   bool IsDirectoryException(const std::string& Name) const;
+
+  // A folder collected whole: AddTree after UseLocation agrees.
+  void AddLocation(const std::string& Folder, uint8_t Group);
+  // A folder the system names, collected whole: refused when relative, then CheckPath
+  // with the drive check, then AddLocation.
+  void AddSystemFolder(const std::string& Folder, uint8_t Group);
+  // Whether Folder may be collected whole (see TTWSkipReason); a refusal is recorded, a
+  // folder that is not there or was already walked in this run is passed over silently.
+  bool UseLocation(const std::string& Folder, uint8_t Group);
+  void Skip(uint8_t Group, const std::string& Path, TTWSkipReason Reason);
+  // Runs one step; running out of memory there is recorded and the search goes on.
+  template <class TStep>
+  void Guarded(uint8_t Group, TStep&& Step);
+  void PrepareGuards();
+
+  // A folder the location check compares with: its components (upper-cased) and the
+  // identities of it and of each folder above it below the drive root.
+  struct TGuard {
+    std::vector<std::string> Comps;
+    std::vector<TTWFileId> Ids;  // [i] is the folder of Comps[0..i]
+    char Letter = 0;
+    TTWSkipReason Is, Holds;
+  };
+  bool FGuardsReady = false;
+  std::vector<TGuard> FGuards;
+  std::vector<TTWFileId> FWalked;
+  std::vector<std::string> FWalkedTexts;  // upper-cased, for folders without an identity
+  std::vector<TTWSkippedLocation> FSkipped;
 
   TTWFileList* FFileList;
   const TTWConfig& FCfg;

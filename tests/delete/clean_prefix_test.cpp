@@ -1,4 +1,5 @@
 // Whole runs, search then deletion, on a sample Wine prefix through the host platform.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,23 +83,69 @@ class CleanPrefixTest : public ::testing::Test {
 // Links planted in a cleaned folder lead out of it: nothing behind them may change,
 // whatever the method.
 TEST_F(CleanPrefixTest, LinksOutOfACleanedFolderAreNeverFollowed) {
-  Prefix.AddSymlink(Temp + "\\escape", Prefix.OutsideDir());
   for (uint8_t method : {TW_DELETE_REMOVE, TW_DELETE_RECYCLE, TW_DELETE_SHRED}) {
     SCOPED_TRACE(int(method));
+    Prefix.AddSymlink(Temp + "\\escape", Prefix.OutsideDir());
     Prefix.AddFile(Temp + "\\a.tmp", 100);
     Prefix.AddFile(Temp + "\\sub\\b.txt", 10000, 0644, -1, "content");
     Prefix.AddSymlink(Temp + "\\sub\\efile", Prefix.OutsideFile());
     Prefix.AddHardLink(Temp + "\\twin", Prefix.OutsideFile());
     Find();
     const TTexts found = Paths();
-    EXPECT_EQ(found, (TTexts{Temp + "\\a.tmp", Temp + "\\sub", Temp + "\\sub\\b.txt",
-                             Temp + "\\sub\\efile", Temp + "\\twin"}));
+    EXPECT_EQ(found, (TTexts{Temp + "\\a.tmp", Temp + "\\escape", Temp + "\\sub",
+                             Temp + "\\sub\\b.txt", Temp + "\\sub\\efile", Temp + "\\twin"}));
     Delete(method);
     for (const std::string& p : found) EXPECT_TRUE(Deleted(p)) << p;
     EXPECT_FALSE(HostExists(Prefix.HostPath(Temp + "\\sub")));
     EXPECT_FALSE(HostExists(Prefix.HostPath(Temp + "\\twin")));
-    EXPECT_TRUE(HostExists(Prefix.HostPath(Temp + "\\escape")));  // never recorded
+    // The folder link was listed as a link and went as one: its target is untouched.
+    EXPECT_FALSE(HostExists(Prefix.HostPath(Temp + "\\escape")));
     EXPECT_TRUE(Prefix.OutsideIntact());
+  }
+}
+
+// Unix names with characters a Windows name cannot hold are listed under Wine's mapped
+// names (U+F000 + the character): no '\' or ':' reaches a path as a separator, the
+// exceptions see the whole name, and every method deletes exactly the object listed.
+TEST_F(CleanPrefixTest, NamesWithWindowsSeparatorsAreOneNameEverywhere) {
+  const std::string kBackslash = "\xEF\x81\x9C", kColon = "\xEF\x80\xBA";
+  const std::string temp = Prefix.HostPath(Temp);
+  const std::string victim = Prefix.AddFile("C:\\users\\victim.tmp", 5);
+  Cfg->Current.Exceptions.FileMasks = {"INFO2", "x*keep.tmp"};
+  auto make = [&](const std::string& Name) {
+    const int fd = open((temp + "/" + Name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << Name;
+    ASSERT_EQ(write(fd, "x", 1), 1);
+    close(fd);
+  };
+  for (uint8_t method : {TW_DELETE_REMOVE, TW_DELETE_RECYCLE, TW_DELETE_SHRED}) {
+    SCOPED_TRACE(int(method));
+    make("..\\..\\victim.tmp");
+    make("a:b.tmp");
+    make("x:keep.tmp");  // a file exception as a whole name
+    make("q*?\"<>|.tmp");
+    make(kBackslash + "taken.tmp");  // already private-use: no Windows name of its own
+    ASSERT_EQ(mkdir((temp + "/sub\\dir").c_str(), 0755), 0);
+    make("sub\\dir/f.txt");
+    Find();
+    const TTexts found = Paths();
+    EXPECT_EQ(
+        found,
+        (TTexts{Temp + "\\.." + kBackslash + ".." + kBackslash + "victim.tmp",
+                Temp + "\\a" + kColon + "b.tmp",
+                Temp + "\\q\xEF\x80\xAA\xEF\x80\xBF\xEF\x80\xA2\xEF\x80\xBC\xEF\x80\xBE"
+                       "\xEF\x81\xBC.tmp",
+                Temp + "\\sub" + kBackslash + "dir", Temp + "\\sub" + kBackslash + "dir\\f.txt"}));
+    Delete(method);
+    for (const std::string& p : found) EXPECT_TRUE(Deleted(p)) << p;
+    EXPECT_TRUE(HostExists(victim));
+    EXPECT_FALSE(HostExists(temp + "/..\\..\\victim.tmp"));
+    EXPECT_FALSE(HostExists(temp + "/a:b.tmp"));
+    EXPECT_FALSE(HostExists(temp + "/sub\\dir"));
+    EXPECT_TRUE(HostExists(temp + "/x:keep.tmp"));
+    EXPECT_TRUE(HostExists(temp + "/" + kBackslash + "taken.tmp"));
+    EXPECT_TRUE(Prefix.OutsideIntact());
+    unlink((temp + "/x:keep.tmp").c_str());
   }
 }
 

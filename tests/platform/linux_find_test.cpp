@@ -479,6 +479,8 @@ TEST_F(FindTest, MountPointsAreReparsePointsAndNeverEntered) {
     EXPECT_EQ(H->FindFirstIn(D, "*", true), nullptr) << Name;
     EXPECT_FALSE(P().RemoveDirectory("C:\\m\\" + Name, {})) << Name;
     EXPECT_FALSE(P().DeleteFile("C:\\m\\" + Name + "\\inner.txt", {})) << Name;
+    // Nor is anything below it listed: no deletion would reach it.
+    EXPECT_EQ(P().FindFirst("C:\\m\\" + Name + "\\*", false), nullptr) << Name;
   }
   EXPECT_TRUE(Pfx.OutsideIntact());
 }

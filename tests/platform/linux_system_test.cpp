@@ -112,6 +112,23 @@ TEST_F(SystemTest, DriveTypesFollowLinksRegistryAndFileSystem) {
   EXPECT_EQ(P().GetDriveDisplayName('Q'), "Q:");
 }
 
+// Which drives lie inside the Windows system: those whose link leads into the prefix,
+// as the prefix spells it or as the file system resolves it.
+TEST_F(SystemTest, DrivesInsideThePrefix) {
+  mkdir((Pfx.Root() + "/elsewhere").c_str(), 0755);
+  symlink((Pfx.Root() + "/elsewhere").c_str(), (Pfx.Prefix() + "/moved").c_str());
+  Pfx.AddDrive('v', "../moved");  // a drive folder moved away and linked back
+  Pfx.AddDrive('w', "../../outside");
+  Pfx.AddDrive('x', "..");  // the prefix itself
+  Pfx.AddDrive('y', "/");
+  Pfx.AddDrive('u', Pfx.Root() + "/pfx/../pfx/drive_c/windows");
+  const std::pair<char, bool> cases[] = {{'C', true},  {'c', true},  {'D', true},  {'Z', true},
+                                         {'V', true},  {'U', true},  {'W', false}, {'X', false},
+                                         {'Y', false}, {'Q', false}, {'1', false}};
+  for (const auto& [letter, inside] : cases)
+    EXPECT_EQ(P().DriveInsideSystem(letter), inside) << letter;
+}
+
 TEST_F(SystemTest, FreeSpaceComesFromTheDriveTarget) {
   uint64_t Free = 0, Total = 0;
   ASSERT_TRUE(P().GetDiskFreeSpace("C:\\", Free, Total));

@@ -270,11 +270,49 @@ TEST(WineFolders, Expansion) {
     SCOPED_TRACE(text);
     EXPECT_EQ(WineExpand(sys.Info, text), expected);
   }
-  // A value that doubles itself at every level stays within the environment's limit.
+  // A value that doubles itself at every level stays within the environment's limit:
+  // the longer value does not fit the block, so the one before it stays.
   std::string user = "[Environment]\n\"A\"=\"" + std::string(30000, 'a') + "\"\n";
   std::string volatileEnv = "[Volatile Environment]\n\"A\"=str(2):\"%A%%A%%A%\"\n";
   TSystem big(Reg(""), Reg(user + volatileEnv), {{"USER", "u"}, {"HOME", "/h"}});
-  EXPECT_EQ(WineEnvironmentVariable(big.Info, "A").size(), 32767u);
+  EXPECT_EQ(WineEnvironmentVariable(big.Info, "A").size(), 30000u);
+  EXPECT_LE(WineEnvironmentSize(big.Info), 32767u + 1024u);
+}
+
+// Many values that each expand to the longest value: the block holds what fits (the
+// process's own variables beside it), values that come first stay, and building it costs
+// about the file's size, not the values' count times the longest value.
+TEST(WineFolders, EnvironmentBlockIsBounded) {
+  std::string machine =
+      "[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment]\n"
+      "\"B\"=\"" +
+      std::string(16000, 'b') + "\"\n";
+  std::string user = "[Environment]\n\"TEMP\"=\"C:\\\\users\\\\u\\\\Temp\"\n";
+  for (int i = 0; i < 2000; ++i) user += "\"V" + std::to_string(i) + "\"=str(2):\"%B%%B%%B%\"\n";
+  TSystem sys(Reg(machine), Reg(user), {{"USER", "u"}, {"HOME", "/h"}});
+  EXPECT_LE(WineEnvironmentSize(sys.Info), 32767u + 1024u);
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "TEMP"), "C:\\users\\u\\Temp");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "B").size(), 16000u);
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "V1999"), "");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "SystemRoot"), "C:\\windows");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "USERPROFILE"), "C:\\users\\u");
+}
+
+// Values that each expand to just more than the block could take are dropped one by one;
+// what they may produce together is bounded too, so a file of thousands costs little.
+TEST(WineFolders, ExpansionWorkIsBounded) {
+  std::string machine =
+      "[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment]\n"
+      "\"B\"=\"" +
+      std::string(20000, 'b') + "\"\n";
+  std::string user = "[Environment]\n";
+  for (int i = 0; i < 20000; ++i) user += "\"V" + std::to_string(i) + "\"=str(2):\"%B%\"\n";
+  user += "\"ZZ\"=str(2):\"%SystemDrive%\\\\x\"\n";
+  TSystem sys(Reg(machine), Reg(user), {{"USER", "u"}, {"HOME", "/h"}});
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "V0"), "");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "V19999"), "");
+  EXPECT_EQ(WineEnvironmentVariable(sys.Info, "B").size(), 20000u);
+  EXPECT_LE(WineEnvironmentSize(sys.Info), 32767u + 1024u);
 }
 
 TEST(WineFolders, UserName) {

@@ -86,9 +86,11 @@ TEST(WineIni, LookupTable) {
       {"Missing", "x", "\"", 2048, "\""},
       {"Missing", "x", "default", 4, "def"},
   };
+  const TWineIniIndex index(kIni);  // the file read once answers alike
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.Section) + "/" + c.Key + " n=" + std::to_string(c.N));
     EXPECT_EQ(WineProfileString(kIni, c.Section, c.Key, c.Default, c.N), c.Expected);
+    EXPECT_EQ(index.Get(c.Section, c.Key, c.Default, c.N), c.Expected);
   }
 }
 
@@ -120,6 +122,7 @@ TEST(WineIni, EncodingsAndLineBreaks) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.What);
     EXPECT_EQ(WineProfileString(c.File, "s", "K", "dflt"), c.Expected);
+    EXPECT_EQ(TWineIniIndex(c.File).Get("s", "K", "dflt"), c.Expected);
   }
 }
 
@@ -135,6 +138,18 @@ TEST(WineIni, HostileInputIsHarmless) {
   EXPECT_EQ(WineProfileString(big, "S", "k", "d"), "d");
   EXPECT_EQ(WineProfileString("\xFF\xFE\x00\xD8"s, "S", "k", "d"), "d");  // lone surrogate
   EXPECT_EQ(WineProfileString("[S]\nk=a\0b"s, "S", "k", "d"), "a");
+}
+
+// Thousands of sections are indexed once; each question is then a lookup.
+TEST(WineIni, IndexOfManySections) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i)
+    text += "[Profile" + std::to_string(i) + "]\nPath=p" + std::to_string(i) + "\nIsRelative=1\n";
+  text += "[Profile7]\nPath=duplicate\n";
+  const TWineIniIndex index(text);
+  for (int i = 0; i < 20000; ++i)
+    ASSERT_EQ(index.Get("profile" + std::to_string(i), "PATH", ""), "p" + std::to_string(i));
+  EXPECT_EQ(index.Get("Profile20000", "Path", "none"), "none");
 }
 
 }  // namespace

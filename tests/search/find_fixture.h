@@ -52,6 +52,7 @@ class FindFixture : public ::testing::Test {
     thread = &find;
     find.Resume();
     receiver.RunUntil([&] { return finished; });
+    Skipped = find.Skipped();
   }
 
   std::vector<std::string> Paths(int Group = -1) const {
@@ -87,4 +88,5 @@ class FindFixture : public ::testing::Test {
   std::unique_ptr<TTWFileList> List;
   std::vector<std::string> Statuses;
   std::vector<uint32_t> Messages;
+  std::vector<TTWSkippedLocation> Skipped;
 };

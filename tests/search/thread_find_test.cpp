@@ -128,14 +128,27 @@ TEST_F(FindTreeTest, DirectoryComesBeforeItsContents) {
   Run();
   EXPECT_EQ(Sorted(Paths(20)),
             Sorted(TTexts{Logs + "\\sub", Logs + "\\sub\\inner.log", Logs + "\\top.log",
-                          Logs + "\\hidden", Logs + "\\hidden\\h.log"}));
+                          Logs + "\\hidden", Logs + "\\hidden\\h.log", Logs + "\\link"}));
   EXPECT_LT(IndexOf(Logs + "\\sub"), IndexOf(Logs + "\\sub\\inner.log"));
   EXPECT_LT(IndexOf(Logs + "\\hidden"), IndexOf(Logs + "\\hidden\\h.log"));
   EXPECT_EQ(Entry(Logs + "\\sub")->Kind, TW_KIND_DIRECTORY);
   EXPECT_TRUE(Entry(Logs + "\\sub")->Id == Fs.Find(Logs + "\\sub")->Id);
   EXPECT_EQ(Entry(Logs + "\\sub\\inner.log")->Size, 4);
   EXPECT_EQ(Sorted(Statuses), Sorted(TTexts{Logs + "\\sub", Logs + "\\hidden"}));
+  // A link to a folder is listed as the link itself (a file entry, removed as a link)
+  // and never entered; a mount point is neither.
+  EXPECT_EQ(Entry(Logs + "\\link")->Kind, TW_KIND_FILE);
+  EXPECT_TRUE(Entry(Logs + "\\link")->Id == Fs.Find(Logs + "\\link")->Id);
   EXPECT_FALSE(WasEnumerated(Logs + "\\link"));
+}
+
+TEST_F(FindTreeTest, MountPointsInsideAreNeitherListedNorEntered) {
+  Fs.AddMount(Logs + "\\mnt");
+  Fs.AddFile(Logs + "\\mnt\\other.log", 1);
+  Fs.AddFile(Logs + "\\a.log", 1);
+  Run();
+  EXPECT_EQ(Paths(20), (TTexts{Logs + "\\a.log"}));
+  EXPECT_FALSE(WasEnumerated(Logs + "\\mnt"));
 }
 
 TEST_F(FindTreeTest, EntriesArriveTickedOnlyWithoutTheReviewDialog) {

@@ -1,6 +1,7 @@
 #include "fake_fs_platform.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -158,6 +159,7 @@ TTWFindData TTWFakeFsPlatform::DataOf(const TNode& Node) {
   TTWFindData d;
   d.Name = Node.Name;
   d.Attributes = Node.Attributes == 0 ? FILE_ATTRIBUTE_ARCHIVE : Node.Attributes;
+  d.ReparseTag = Node.ReparseTag;
   d.Size = Node.IsDir() ? 0 : Node.Size;
   d.Id = Node.Id;
   d.HasDetails = true;
@@ -228,7 +230,15 @@ TTWFakeFsPlatform::TNode& TTWFakeFsPlatform::AddFile(const std::string& Path, ui
 TTWFakeFsPlatform::TNode& TTWFakeFsPlatform::AddLink(const std::string& Path, bool ToDirectory) {
   TNode* n = Resolve(Path, true);
   n->Attributes = FILE_ATTRIBUTE_REPARSE_POINT | (ToDirectory ? FILE_ATTRIBUTE_DIRECTORY : 0);
+  n->ReparseTag = IO_REPARSE_TAG_SYMLINK;
   n->Size = 12;
+  return *n;
+}
+
+TTWFakeFsPlatform::TNode& TTWFakeFsPlatform::AddMount(const std::string& Path) {
+  TNode* n = Resolve(Path, true);
+  n->Attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  n->ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
   return *n;
 }
 
@@ -330,6 +340,34 @@ std::string TTWFakeFsPlatform::GetPrivateProfileString(const std::string& Sectio
                                                        const std::string& Key,
                                                        const std::string& Default,
                                                        const std::string& FileName) {
+  ++IniReads;
   auto it = FIni.find(UpperText(FileName + "|" + Section + "|" + Key));
   return it == FIni.end() ? Default : it->second;
+}
+
+namespace {
+class TFakeIni : public TTWIniFile {
+ public:
+  TFakeIni(const std::map<std::string, std::string>& Values, std::string FileName)
+      : FValues(Values), FFileName(std::move(FileName)) {}
+  std::string GetString(const std::string& Section, const std::string& Key,
+                        const std::string& Default) override {
+    auto it = FValues.find(UpperText(FFileName + "|" + Section + "|" + Key));
+    return it == FValues.end() ? Default : it->second;
+  }
+
+ private:
+  const std::map<std::string, std::string>& FValues;
+  std::string FFileName;
+};
+}  // namespace
+
+std::unique_ptr<TTWIniFile> TTWFakeFsPlatform::OpenIniFile(const std::string& FileName) {
+  ++IniOpens;
+  return std::make_unique<TFakeIni>(FIni, FileName);
+}
+
+bool TTWFakeFsPlatform::DriveInsideSystem(char Letter) {
+  const char upper = Upper(Letter);
+  return OutsideDrives.find(upper) == std::string::npos;
 }

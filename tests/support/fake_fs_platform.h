@@ -17,6 +17,7 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
   struct TNode {
     std::string Name;
     uint32_t Attributes = 0;
+    uint32_t ReparseTag = 0;
     uint64_t Size = 0;
     TTWFileId Id;
     int Links = 1;         // hard links
@@ -41,6 +42,8 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
   // A link to a directory (DIRECTORY | REPARSE_POINT) or to a file (REPARSE_POINT). A
   // directory link may be given children to stand for what it leads to.
   TNode& AddLink(const std::string& Path, bool ToDirectory);
+  // A folder that is a mount point (DIRECTORY | REPARSE_POINT, tagged as a mount point).
+  TNode& AddMount(const std::string& Path);
   TNode* Find(const std::string& Path);
   bool Exists(const std::string& Path) { return Find(Path) != nullptr; }
 
@@ -51,12 +54,15 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
                    const std::string& Value);
 
   std::string WindowsDir = "C:\\windows";
+  std::string OutsideDrives;  // letters whose drive leads outside the system
   std::string TempPath = "C:\\windows\\temp\\";
   // Overwriting: a write fails after this many bytes in all (-1: never).
   int64_t FailWriteAfter = -1;
 
   // What happened.
   int DetailsCalls = 0;
+  int IniOpens = 0;                     // OpenIniFile
+  int IniReads = 0;                     // GetPrivateProfileString
   std::vector<std::string> Enumerated;  // folder of every FindFirst / FindFirstIn
   std::vector<std::string> Removed;     // DeleteFile / RemoveDirectory that succeeded
   std::vector<std::string> Recycled;    // MoveToRecycleBin that succeeded
@@ -81,6 +87,8 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
   std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                       const std::string& Default,
                                       const std::string& FileName) override;
+  std::unique_ptr<TTWIniFile> OpenIniFile(const std::string& FileName) override;
+  bool DriveInsideSystem(char Letter) override;
 
   // Windows-style wildcard match ("*", "?"; "*.*" matches every name), ASCII case ignored.
   static bool WildcardMatch(const std::string& Pattern, const std::string& Name);

@@ -211,6 +211,23 @@ TTotals Sum(const TTWFileList& List) {
   return t;
 }
 
+// One location the search left out: a line on stderr beside the table, or a JSON object
+// ({"skipped":true,...}) among the entries. Every text from the system goes through here.
+void PrintSkipped(const TTWSkippedLocation& S, bool Json) {
+  if (Json) {
+    std::printf(
+        "{\"skipped\":true,\"group\":\"%s\",\"group_id\":%d,\"path\":\"%s\",\"reason\":\"%s\","
+        "\"message\":\"%s\"}\n",
+        TTWHelper::EnglishGroupName(S.Group).c_str(), S.Group, JsonEscape(S.Path).c_str(),
+        SkipReasonId(S.Reason), JsonEscape(SkipReasonText(S.Reason)).c_str());
+    return;
+  }
+  std::fprintf(stderr, "tidewell-cli: skipped %s location %s: %s\n",
+               Helper->GetGroupName(S.Group).c_str(),
+               TerminalSafe(S.Path.empty() ? std::string("(none)") : S.Path).c_str(),
+               SkipReasonText(S.Reason));
+}
+
 void PrintJsonSummary(const char* Command, const TTotals& T, bool Cleaned, bool Cancelled) {
   std::printf("{\"summary\":true,\"command\":\"%s\",\"entries\":%d,\"size\":%lld", Command,
               T.Entries, static_cast<long long>(T.Size));
@@ -236,6 +253,8 @@ int RunCleaning(TTWConfig& Cfg, bool Clean, bool Json) {
   // Translated texts come from catalog files, and are filtered as every such text is.
   bool cancelled = run.Await(*find, TerminalSafe(Translate("Find Files:")).c_str());
   cancelled = cancelled || g_interrupted.load();
+  if (!Json)
+    for (const TTWSkippedLocation& skipped : find->Skipped()) PrintSkipped(skipped, false);
 
   std::unique_ptr<TTWThreadDelete> del;
   if (Clean && !cancelled) {
@@ -255,6 +274,7 @@ int RunCleaning(TTWConfig& Cfg, bool Clean, bool Json) {
   }
   TTotals totals = showEntries ? Sum(*list) : TTotals{};
   if (Json) {
+    for (const TTWSkippedLocation& skipped : find->Skipped()) PrintSkipped(skipped, true);
     PrintJsonSummary(Clean ? "clean" : "preview", totals, Clean, cancelled);
   } else if (Clean && del == nullptr) {
     std::printf("Cancelled during the search; nothing was deleted.\n");

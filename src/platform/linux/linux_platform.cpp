@@ -102,6 +102,31 @@ class TLinuxPlatform : public TTWPlatform {
     return Typed;
   }
 
+  bool DriveInsideSystem(char Letter) override {
+    const char L = static_cast<char>(Letter | 0x20);
+    if (L < 'a' || L > 'z' || FPrefix.empty()) return false;
+    TFd Dev(
+        open((FPrefix + "/dosdevices").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    char Link[3] = {L, ':', '\0'};
+    char Buf[PATH_MAX];
+    const ssize_t N = Dev.Valid() ? readlinkat(Dev.Get(), Link, Buf, sizeof Buf - 1) : -1;
+    if (N <= 0) return false;
+    const std::string Text(Buf, static_cast<size_t>(N));
+    // Strictly inside: a drive that is the prefix itself would hold its registry files.
+    auto Inside = [](const std::string& Path, std::string Dir) {
+      if (Dir != "/") Dir += '/';
+      return Path.size() > Dir.size() && Path.compare(0, Dir.size(), Dir) == 0;
+    };
+    // As the prefix spells it ("../drive_c"), so that a drive_c moved elsewhere and
+    // linked back still counts; or as the file system resolves it.
+    const std::string Lexical =
+        NormalUnixPath(Text[0] == '/' ? Text : FPrefix + "/dosdevices/" + Text);
+    if (Inside(Lexical, NormalUnixPath(FPrefix))) return true;
+    char Real[PATH_MAX], RealPrefix[PATH_MAX];
+    return realpath((FPrefix + "/dosdevices/" + Link).c_str(), Real) &&
+           realpath(FPrefix.c_str(), RealPrefix) && Inside(Real, RealPrefix);
+  }
+
   bool GetDiskFreeSpace(const std::string& Root, uint64_t& FreeBytes,
                         uint64_t& TotalBytes) override {
     char L;
@@ -137,6 +162,11 @@ class TLinuxPlatform : public TTWPlatform {
 
   std::string GetTempPath() override {
     std::string Raw = WineTempPathRaw(Info());
+    // Only a full path is resolved: GetFullPathName would take anything else relative to
+    // the folder the program happens to run in. The caller refuses what comes back.
+    const bool Absolute = (Raw.size() >= 3 && Raw[1] == ':' && (Raw[2] == '\\' || Raw[2] == '/')) ||
+                          (Raw.size() >= 2 && Raw[0] == '\\' && Raw[1] == '\\') || Raw[0] == '/';
+    if (!Absolute) return Raw;
     std::string Full;
     if (!GetFullPathName(Raw, Full)) Full = Raw;
     if (Full.empty() || Full.back() != '\\') Full += '\\';
@@ -178,7 +208,9 @@ class TLinuxPlatform : public TTWPlatform {
     TFd Root = OpenDriveRoot(FPrefix, W.Letter);
     if (!Root.Valid()) return nullptr;
     int Err;
-    TFd Dir = ResolveDir(Root.Get(), W.Comps, W.Comps.size(), false, nullptr, Err);
+    // Not below a mount point of the drive: what a listing there would show, no deletion
+    // could reach (they resolve without crossing one either).
+    TFd Dir = ResolveDir(Root.Get(), W.Comps, W.Comps.size(), true, nullptr, Err);
     TStatInfo St;
     if (!Dir.Valid() || !StatAt(Dir.Get(), "", false, St)) return nullptr;
     return OpenFind(std::move(Dir), St, W.Comps.empty(), Mask, Lazy, Context());
@@ -194,7 +226,7 @@ class TLinuxPlatform : public TTWPlatform {
         !StatAt(Parent.Get(), Name.c_str(), false, St) || !StatAt(Parent.Get(), "", false, PSt))
       return false;
     FillDetails(Parent.Get(), PSt.Dev, Name.c_str(), Name.size(), St, Context().ShowDotFiles, Data);
-    Data.Name = Name;
+    if (!WinNameOf(Name.data(), Name.size(), Data.Name)) return false;
     return true;
   }
 
@@ -236,6 +268,25 @@ class TLinuxPlatform : public TTWPlatform {
     std::string Full, Bytes;
     if (!GetFullPathName(Win, Full) || !ReadWinFile(Full, Bytes)) Bytes.clear();
     return WineProfileString(Bytes, Section, Key, Default, 2048);
+  }
+
+  std::unique_ptr<TTWIniFile> OpenIniFile(const std::string& FileName) override {
+    class TIni : public TTWIniFile {
+     public:
+      explicit TIni(const std::string& Bytes) : FIndex(Bytes) {}
+      std::string GetString(const std::string& Section, const std::string& Key,
+                            const std::string& Default) override {
+        return FIndex.Get(Section, Key, Default, 2048);
+      }
+
+     private:
+      TWineIniIndex FIndex;
+    };
+    std::string Win =
+        FileName.find_first_of("\\/") == std::string::npos ? "C:\\windows\\" + FileName : FileName;
+    std::string Full, Bytes;
+    if (!GetFullPathName(Win, Full) || !ReadWinFile(Full, Bytes)) Bytes.clear();
+    return std::make_unique<TIni>(Bytes);
   }
 
   // --- The program's own files

@@ -26,6 +26,7 @@ struct TEntry {
   uint8_t Type;         // DT_*
   uint8_t LinkDir : 2;  // 0 unknown, 1 a link to a directory, 2 a link to something else
   uint8_t Ascii : 1;    // sorting only: the name is ASCII, its key upper-cased in Keys
+  uint8_t Mapped : 1;   // the Windows name differs from the Unix one (WinNameOf)
 };
 
 // One listing's memory: the getdents buffer, the names and the entries. Reused through
@@ -141,8 +142,16 @@ class TWineFind : public TTWFindHandle {
 
  private:
   const char* NameOf(const TEntry& E) const { return FA->Names.data() + E.NameOff; }
-  void Add(const char* Name, size_t Len, uint8_t Type, uint64_t Ino) {
-    TEntry E{Ino, static_cast<uint32_t>(FA->Names.size()), static_cast<uint16_t>(Len), Type, 0, 0};
+  // The name the entry shows: its Unix name, or the mapped one.
+  void WinName(const TEntry& E, std::string& Out) const {
+    if (E.Mapped)
+      WinNameOf(NameOf(E), E.NameLen, Out);
+    else
+      Out.assign(NameOf(E), E.NameLen);
+  }
+  void Add(const char* Name, size_t Len, uint8_t Type, uint64_t Ino, bool Mapped = false) {
+    TEntry E{Ino, static_cast<uint32_t>(FA->Names.size()), static_cast<uint16_t>(Len), Type, 0,
+             0,   static_cast<uint8_t>(Mapped ? 1 : 0)};
     FA->Names.insert(FA->Names.end(), Name, Name + Len);
     FA->Names.push_back('\0');
     FA->Entries.push_back(E);
@@ -157,6 +166,7 @@ class TWineFind : public TTWFindHandle {
   long FLast = -1;
   bool FCheckSelf = false;
   uint8_t FFs;  // kFs* of FDir
+  std::string FMappedName;
 };
 
 bool TWineFind::Load(const TNameMask& Mask, bool DriveRoot) {
@@ -199,6 +209,14 @@ bool TWineFind::Load(const TNameMask& Mask, bool DriveRoot) {
       if (HostRoot && ((Len == 3 && (memcmp(Name, "dev", 3) == 0 || memcmp(Name, "sys", 3) == 0)) ||
                        (Len == 4 && memcmp(Name, "proc", 4) == 0)))
         continue;
+      if (NameNeedsMapping(Name, Len)) {
+        // Listed under its Windows name, or not at all when it has none.
+        if (!WinNameOf(Name, Len, FMappedName) ||
+            !Mask.Matches(FMappedName.data(), FMappedName.size()))
+          continue;
+        Add(Name, Len, Type, Ino, true);
+        continue;
+      }
       if (!Mask.Matches(Name, Len)) continue;
       Add(Name, Len, Type, Ino);
     }
@@ -258,10 +276,11 @@ bool TWineFind::Next(TTWFindData& Data) {
       E.Type = S_ISDIR(St.Mode) ? DT_DIR : S_ISLNK(St.Mode) ? DT_LNK : DT_REG;
     }
     FLast = static_cast<long>(Index);
-    Data.Name.assign(Name, E.NameLen);
+    WinName(E, Data.Name);
     Data.Size = 0;
     Data.Id = TTWFileId();
     Data.HasDetails = false;
+    Data.ReparseTag = 0;
     uint32_t A = 0;
     if (E.Type == DT_DIR) {
       A = FILE_ATTRIBUTE_DIRECTORY;
@@ -271,6 +290,7 @@ bool TWineFind::Next(TTWFindData& Data) {
         E.LinkDir = StatAt(FDir.Get(), Name, true, T) && S_ISDIR(T.Mode) ? 1 : 2;
       }
       A = FILE_ATTRIBUTE_REPARSE_POINT | (E.LinkDir == 1 ? FILE_ATTRIBUTE_DIRECTORY : 0);
+      Data.ReparseTag = IO_REPARSE_TAG_SYMLINK;
     }
     if (Name[0] == '.' && !IsDot(Name, E.NameLen) && !FCtx.ShowDotFiles) A |= FILE_ATTRIBUTE_HIDDEN;
     Data.Attributes = A;
@@ -290,7 +310,7 @@ bool TWineFind::Details(TTWFindData& Data) {
   if (!StatAt(FDir.Get(), Self ? "" : Name, false, St)) return false;
   FillDetails(FDir.Get(), FDirSt.Dev, Self ? "" : Name, Self ? 0 : E.NameLen, St, FCtx.ShowDotFiles,
               Data);
-  Data.Name.assign(Name, E.NameLen);
+  WinName(E, Data.Name);
   return true;
 }
 
@@ -299,6 +319,10 @@ std::unique_ptr<TTWFindHandle> TWineFind::FindFirstIn(const TTWFindData& Child,
   if (Pattern.empty()) return nullptr;
   const TEntry* E = nullptr;
   auto Same = [&](const TEntry& X) {
+    if (X.Mapped) {
+      WinName(X, FMappedName);
+      return FMappedName == Child.Name;
+    }
     return X.NameLen == Child.Name.size() && memcmp(NameOf(X), Child.Name.data(), X.NameLen) == 0;
   };
   if (FLast >= 0 && Same(FA->Entries[static_cast<size_t>(FLast)]))
@@ -348,16 +372,20 @@ void FillDetails(int Dir, uint64_t DirDev, const char* Name, size_t Len, const T
                  bool ShowDotFiles, TTWFindData& Data) {
   uint32_t A = 0;
   Data.Size = 0;
+  Data.ReparseTag = 0;
   if (S_ISLNK(St.Mode)) {
     TStatInfo T;
     A = FILE_ATTRIBUTE_REPARSE_POINT;
+    Data.ReparseTag = IO_REPARSE_TAG_SYMLINK;
     A |= StatAt(Dir, Name, true, T) && S_ISDIR(T.Mode) ? FILE_ATTRIBUTE_DIRECTORY
                                                        : FILE_ATTRIBUTE_ARCHIVE;
     Data.Size = St.Size;  // the link's own
   } else if (S_ISDIR(St.Mode)) {
     A = FILE_ATTRIBUTE_DIRECTORY;
-    if (*Name && !IsDot(Name, Len) && (St.Dev != DirDev || St.MountRoot))
+    if (*Name && !IsDot(Name, Len) && (St.Dev != DirDev || St.MountRoot)) {
       A |= FILE_ATTRIBUTE_REPARSE_POINT;
+      Data.ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
+    }
   } else {
     A = FILE_ATTRIBUTE_ARCHIVE;
     Data.Size = S_ISREG(St.Mode) ? St.Size : 0;

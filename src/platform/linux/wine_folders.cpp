@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,15 @@ const char kShellFolders[] =
 const char kWindowsDir[] = "C:\\windows";
 // The longest environment value Windows keeps; also bounds expansion of hostile values.
 constexpr size_t kMaxValue = 32767;
+// The most the variables read from the registry may hold together, each counted as
+// "name=value" and its NUL: the environment block limit of the Windows versions this
+// program was made for. A value that does not fit is not set, as SetEnvironmentVariable
+// would refuse it there; the process's own variables are always set.
+constexpr size_t kMaxBlock = 32767;
+// What the expansions of one environment may produce together. A value that expands to
+// more than the block has room for is dropped, but only after it was expanded; without
+// this, a file of many such values would cost their count times the longest value.
+constexpr size_t kMaxExpansion = 1 << 20;
 constexpr int kMaxLeadingRounds = 8;
 
 std::string Upper(std::string_view S) {
@@ -59,30 +69,61 @@ class TEnvironment {
     return !Value.empty();
   }
   bool Has(const std::string& Name) const { return FVars.count(Upper(Name)) != 0; }
-  void Set(const std::string& Name, std::string Value) {
-    if (Value.size() > kMaxValue) Value.resize(kMaxValue);
-    FVars[Upper(Name)] = std::move(Value);
-  }
-  // Later blocks add to PATH instead of replacing it.
+  // A variable of the process itself: always set.
+  void Set(const std::string& Name, std::string Value) { Put(Upper(Name), std::move(Value)); }
+  // A variable from the registry: set only while the block has room for it. Later blocks
+  // add to PATH instead of replacing it.
   void SetOrAppend(const std::string& Name, const std::string& Value) {
+    const std::string key = Upper(Name);
     std::string old;
-    if (Upper(Name) == "PATH" && Get(Name, old) && !Value.empty())
-      Set(Name, old + ";" + Value);
-    else
-      Set(Name, Value);
+    std::string value =
+        key == "PATH" && Get(Name, old) && !Value.empty() ? old + ";" + Value : Value;
+    if (value.size() > kMaxValue) value.resize(kMaxValue);
+    const auto it = FVars.find(key);
+    const size_t freed = it == FVars.end() ? 0 : Cost(key, it->second);
+    if (FSize - freed + Cost(key, value) > kMaxBlock) return;
+    Put(key, std::move(value));
   }
+  // The longest value Name could take now, replacing what it holds.
+  size_t RoomFor(const std::string& Name) const {
+    const std::string key = Upper(Name);
+    const auto it = FVars.find(key);
+    const size_t used = FSize - (it == FVars.end() ? 0 : Cost(key, it->second)) + Cost(key, "");
+    return used >= kMaxBlock ? 0 : kMaxBlock - used;
+  }
+  size_t Size() const { return FSize; }
+  // Takes what an expansion produced from the budget; 0 when nothing is left.
+  size_t ExpansionLeft() const { return FExpansionLeft; }
+  void Spend(size_t N) { FExpansionLeft -= N < FExpansionLeft ? N : FExpansionLeft; }
 
  private:
+  static size_t Cost(const std::string& Key, const std::string& Value) {
+    return Key.size() + Value.size() + 2;
+  }
+  void Put(const std::string& Key, std::string Value) {
+    if (Value.size() > kMaxValue) Value.resize(kMaxValue);
+    auto it = FVars.find(Key);
+    if (it != FVars.end()) {
+      FSize -= Cost(Key, it->second);
+      it->second = std::move(Value);
+    } else {
+      it = FVars.emplace(Key, std::move(Value)).first;
+    }
+    FSize += Cost(Key, it->second);
+  }
+
   const TWineSystemInfo& FInfo;
   std::map<std::string, std::string> FVars;
+  size_t FSize = 0;
+  size_t FExpansionLeft = kMaxExpansion;
 };
 
 // ExpandEnvironmentStrings: %NAME% becomes its value; an unknown or empty name stays as
 // written, and its closing '%' may open the next name.
-std::string Expand(const TEnvironment& Env, std::string_view Text) {
+std::string Expand(const TEnvironment& Env, std::string_view Text, size_t Limit = kMaxValue) {
   std::string out;
   size_t pos = 0;
-  while (pos < Text.size() && out.size() < kMaxValue) {
+  while (pos < Text.size() && out.size() <= Limit) {
     const size_t open = Text.find('%', pos);
     if (open == std::string_view::npos) {
       out.append(Text.substr(pos));
@@ -103,7 +144,7 @@ std::string Expand(const TEnvironment& Env, std::string_view Text) {
       pos = open + 1;
     }
   }
-  if (out.size() > kMaxValue) out.resize(kMaxValue);
+  if (out.size() > Limit) out.resize(Limit + 1);  // still too long for whoever asked
   return out;
 }
 
@@ -132,7 +173,19 @@ void ApplyBlock(TEnvironment& Env, const TWineRegistry* Reg, const char* Key) {
       std::string data;
       if (name.empty() || !Reg->QueryValue(Key, name, type, data) || type != pass) continue;
       const std::string text = UpToNul(data);
-      Env.SetOrAppend(name, type == REG_EXPAND_SZ ? Expand(Env, text) : text);
+      // An expansion need not go beyond what the block could still take: hostile values
+      // that each expand to the longest value then cost no more than the file's size.
+      if (type != REG_EXPAND_SZ) {
+        Env.SetOrAppend(name, text);
+        continue;
+      }
+      if (Env.ExpansionLeft() == 0) continue;
+      const size_t limit = std::min({kMaxValue, Env.RoomFor(name), Env.ExpansionLeft()});
+      std::string value = Expand(Env, text, limit);
+      Env.Spend(value.size() + 1);
+      // Cut short by the block or the budget: not set at all, never set shortened.
+      if (value.size() > limit && limit < kMaxValue) continue;
+      Env.SetOrAppend(name, value);
     }
   }
 }
@@ -255,6 +308,10 @@ std::string WineProfileDir(const TWineSystemInfo& Info) {
   return JoinPath(dir, "\\" + user);
 }
 
+size_t WineEnvironmentSize(const TWineSystemInfo& Info) {
+  return BuildEnvironment(Info).Size();
+}
+
 std::string WineEnvironmentVariable(const TWineSystemInfo& Info, const std::string& Name) {
   std::string value;
   BuildEnvironment(Info).Get(Name, value);
@@ -275,6 +332,10 @@ std::string WineTempPathRaw(const TWineSystemInfo& Info) {
 }
 
 bool WineSpecialFolderRaw(const TWineSystemInfo& Info, int Csidl, std::string& Path) {
+  if (Csidl == CSIDL_PROFILE) {  // no User Shell Folders value: from ProfileList
+    Path = WineProfileDir(Info);
+    return true;
+  }
   const TFolder* folder = nullptr;
   for (const TFolder& f : kFolders)
     if (f.Csidl == Csidl) folder = &f;

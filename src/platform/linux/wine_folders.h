@@ -18,6 +18,9 @@ std::string WineUserName(const std::function<std::string(const std::string&)>& U
 std::string WineProfileDir(const TWineSystemInfo& Info);  // ProfilesDirectory + "\\" + user
 // Value of a Windows environment variable of a new process, "" if unset.
 std::string WineEnvironmentVariable(const TWineSystemInfo& Info, const std::string& Name);
+// Characters the environment's variables take ("name=value" and a NUL each), without
+// the Unix variables it passes through.
+size_t WineEnvironmentSize(const TWineSystemInfo& Info);
 // %VAR% expansion as ExpandEnvironmentStrings does with that environment.
 std::string WineExpand(const TWineSystemInfo& Info, const std::string& Text);
 // GetTempPathA's choice (TMP, TEMP, USERPROFILE, Windows dir) with a trailing backslash,

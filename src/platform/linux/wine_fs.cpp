@@ -178,6 +178,81 @@ size_t Utf16Length(const char* S, size_t Len) {
   return N;
 }
 
+namespace {
+
+inline bool IsMappedAscii(unsigned char C) {
+  switch (C) {
+    case '\\':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The private-use character of a mapped ASCII character: U+F000 + C, as UTF-8
+// EF 80|81 xx. True when P (with at least 3 bytes) holds one; C receives the ASCII code.
+inline bool IsMappedPrivate(const unsigned char* P, const unsigned char* E, unsigned char& C) {
+  if (E - P < 3 || P[0] != 0xEF || (P[1] != 0x80 && P[1] != 0x81) || (P[2] & 0xC0) != 0x80)
+    return false;
+  const unsigned Code = ((P[1] & 0x3Fu) << 6) | (P[2] & 0x3Fu);  // below 0x80
+  C = static_cast<unsigned char>(Code);
+  return Code < 0x80 && IsMappedAscii(C);
+}
+
+}  // namespace
+
+bool NameNeedsMapping(const char* Name, size_t Len) {
+  for (size_t I = 0; I < Len; ++I) {
+    const auto C = static_cast<unsigned char>(Name[I]);
+    if (C == 0xEF || IsMappedAscii(C)) return true;
+  }
+  return false;
+}
+
+bool WinNameOf(const char* Name, size_t Len, std::string& Win) {
+  Win.clear();
+  const auto* P = reinterpret_cast<const unsigned char*>(Name);
+  const unsigned char* E = P + Len;
+  while (P < E) {
+    unsigned char C;
+    if (IsMappedPrivate(P, E, C)) return false;  // would read back as C
+    if (IsMappedAscii(*P)) {
+      const unsigned Code = 0xF000u + *P;
+      Win += static_cast<char>(0xE0 | (Code >> 12));
+      Win += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+      Win += static_cast<char>(0x80 | (Code & 0x3F));
+    } else {
+      Win += static_cast<char>(*P);
+    }
+    ++P;
+  }
+  return true;
+}
+
+bool UnixNameOf(const std::string& Win, std::string& Unix) {
+  Unix.clear();
+  const auto* P = reinterpret_cast<const unsigned char*>(Win.data());
+  const unsigned char* E = P + Win.size();
+  while (P < E) {
+    unsigned char C;
+    if (IsMappedPrivate(P, E, C)) {
+      Unix += static_cast<char>(C);
+      P += 3;
+      continue;
+    }
+    if (IsMappedAscii(*P)) return false;
+    Unix += static_cast<char>(*P++);
+  }
+  return true;
+}
+
 bool HasWildcards(const std::string& Text) {
   return Text.find_first_of("*?") != std::string::npos;
 }
@@ -275,7 +350,12 @@ TFd OpenDriveRoot(const std::string& PrefixDir, char Letter) {
   return TFd(openat(Dev.Get(), Name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-bool LookupName(int Dir, const std::string& Name, std::string& Found) {
+bool LookupName(int Dir, const std::string& WinName, std::string& Found) {
+  std::string Name;
+  if (!UnixNameOf(WinName, Name)) {
+    errno = ENOENT;
+    return false;
+  }
   if (Name.empty() || Name == "." || Name == ".." || Name.find('/') != std::string::npos ||
       Name.find('\0') != std::string::npos)
     return false;
@@ -289,6 +369,7 @@ bool LookupName(int Dir, const std::string& Name, std::string& Found) {
   TFd Scan(openat(Dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!Scan.Valid()) return false;
   std::vector<char> Buf(32768);
+  std::string Unmapped;
   for (;;) {
     long N = syscall(SYS_getdents64, Scan.Get(), Buf.data(), Buf.size());
     if (N <= 0) return false;
@@ -299,6 +380,7 @@ bool LookupName(int Dir, const std::string& Name, std::string& Found) {
       const char* DName = Rec + 19;
       size_t Len = strnlen(DName, static_cast<size_t>(RecLen) - 19);
       if (NamesEqualNoCase(DName, Len, Name.data(), Name.size()) &&
+          !(NameNeedsMapping(DName, Len) && !WinNameOf(DName, Len, Unmapped)) &&
           !(Len == 1 && DName[0] == '.') && !(Len == 2 && DName[0] == '.' && DName[1] == '.')) {
         Found.assign(DName, Len);
         return true;
@@ -355,10 +437,16 @@ TFd ResolveDirForChange(int Root, const std::vector<std::string>& Comps, size_t 
   static std::atomic<bool> NoOpenat2{false};
   if (Count > Comps.size()) Count = Comps.size();
   if (Count > 0 && !GForceOpenatChain.load() && !NoOpenat2.load(std::memory_order_relaxed)) {
-    std::string Rel;
+    std::string Rel, Unix;
+    std::vector<std::string> Exact;
     for (size_t I = 0; I < Count; ++I) {
+      if (!UnixNameOf(Comps[I], Unix)) {
+        Err = ENOENT;
+        return TFd();
+      }
       if (I) Rel += '/';
-      Rel += Comps[I];
+      Rel += Unix;
+      Exact.push_back(Unix);
     }
     struct open_how How;
     memset(&How, 0, sizeof How);
@@ -367,7 +455,7 @@ TFd ResolveDirForChange(int Root, const std::vector<std::string>& Comps, size_t 
     long Fd = syscall(SYS_openat2, Root, Rel.c_str(), &How, sizeof How);
     if (Fd >= 0) {
       GOpenat2Used.fetch_add(1);
-      if (Spelled) Spelled->assign(Comps.begin(), Comps.begin() + static_cast<long>(Count));
+      if (Spelled) *Spelled = std::move(Exact);
       Err = 0;
       return TFd(static_cast<int>(Fd));
     }

@@ -63,6 +63,24 @@ int CompareNames(const char* A, size_t ALen, const char* B, size_t BLen);
 // Length of a name in UTF-16 units.
 size_t Utf16Length(const char* S, size_t Len);
 
+// --- Names on disk and names in Windows paths
+//
+// A Unix name may hold characters no Windows name can: '\\' and ':' above all, which a
+// Windows path would read as separators. As Wine does, each of \\ : * ? " < > | is shown
+// as the private-use character U+F000 + its code, and turned back when a path is resolved.
+// A Unix name that already holds one of those private-use characters has no Windows name
+// of its own (it would collide with the mapped one) and is not listed. Both directions use
+// these two functions, so what is listed, what the exceptions see and what is deleted is
+// one name.
+
+// Whether the Unix name needs WinNameOf at all (a mappable or private-use character).
+bool NameNeedsMapping(const char* Name, size_t Len);
+// The Windows name of a Unix name; false when it has none.
+bool WinNameOf(const char* Name, size_t Len, std::string& Win);
+// The Unix name of a Windows path component; false when the component holds a character
+// a Windows name cannot (it names nothing on disk).
+bool UnixNameOf(const std::string& Win, std::string& Unix);
+
 // A file-system wildcard mask as Wine matches it: case-insensitive, '*' any run, '?' and
 // '>' exactly one character, trailing '.' and '*' ignored at the end. Long names only.
 class TNameMask {

@@ -117,3 +117,48 @@ std::string WineProfileString(const std::string& FileBytes, const std::string& S
   while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
   return Copy(def, BufferSize);
 }
+
+TWineIniIndex::TWineIniIndex(const std::string& FileBytes) : FText(DecodeFile(FileBytes)) {
+  const std::string_view text(FText);
+  // Keys before any section belong to "", the only way to reach that section.
+  TKeys* current = &FSections[std::string()];
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(pos, end - pos));
+    pos = text.find_first_not_of("\r\n", end);
+    if (pos == std::string_view::npos) pos = text.size();
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      const size_t close = line.rfind(']');
+      if (close != std::string_view::npos) {
+        // Only the first section of a name is ever searched; later ones are dropped.
+        const auto [it, fresh] =
+            FSections.try_emplace(WineFoldName(std::string(Trim(line.substr(1, close - 1)))));
+        current = fresh ? &it->second : nullptr;
+        continue;
+      }
+    }
+    if (!current) continue;
+    const size_t eq = line.find('=');
+    TValue value;
+    value.HasValue = eq != std::string_view::npos;
+    if (value.HasValue) value.Text = Trim(line.substr(eq + 1));
+    // The first line of a key wins, with or without a value.
+    current->try_emplace(WineFoldName(std::string(Trim(line.substr(0, eq)))), value);
+  }
+}
+
+std::string TWineIniIndex::Get(const std::string& Section, const std::string& Key,
+                               const std::string& Default, size_t BufferSize) const {
+  const auto s = FSections.find(WineFoldName(std::string(Trim(UpToNul(Section)))));
+  if (s != FSections.end()) {
+    const auto k = s->second.find(WineFoldName(std::string(Trim(UpToNul(Key)))));
+    if (k != s->second.end() && k->second.HasValue)
+      return Copy(UpToNul(k->second.Text), BufferSize);
+  }
+  std::string_view def = UpToNul(Default);
+  while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
+  return Copy(def, BufferSize);
+}
