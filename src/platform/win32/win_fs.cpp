@@ -133,8 +133,8 @@ class TWinFind : public TTWFindHandle {
     if (!(FLastAttr & FILE_ATTRIBUTE_DIRECTORY) || (FLastAttr & FILE_ATTRIBUTE_REPARSE_POINT))
       return nullptr;
     TOpened Sub;
-    if (!OpenExact(ChildPath(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                   kSharePin, kOpenFlags, Sub))
+    if (!OpenExact(ChildPath(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kSharePin,
+                   kOpenFlags, Sub))
       return nullptr;
     if (!Sub.IsDir() || Sub.IsReparse()) return nullptr;
     // Another volume mounted here would have another serial number.
@@ -148,7 +148,8 @@ class TWinFind : public TTWFindHandle {
   std::unique_ptr<TTWFindHandle> FindFirstIn(const TTWFindData& Child, const std::string& Pattern,
                                              bool Lazy) override {
     std::wstring Mask;
-    if (Pattern.empty() || !ToWide(Pattern, Mask) || Mask.find_first_of(L"\\/") != std::wstring::npos)
+    if (Pattern.empty() || !ToWide(Pattern, Mask) ||
+        Mask.find_first_of(L"\\/") != std::wstring::npos)
       return nullptr;
     return FindFirstIn(Child, Mask, Lazy);
   }
@@ -251,6 +252,14 @@ class TWinFile : public TTWFile {
 
 }  // namespace
 
+bool RunningOnWine() {
+  static const bool Wine = [] {
+    HMODULE Nt = GetModuleHandleW(L"ntdll.dll");
+    return Nt && GetProcAddress(Nt, "wine_get_version") != nullptr;
+  }();
+  return Wine;
+}
+
 bool OpenExact(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Flags, TOpened& O) {
   O.H.Reset(CreateFileW(Path.c_str(), Access, Share, nullptr, OPEN_EXISTING, Flags, nullptr));
   if (!O.H.Valid()) return false;
@@ -280,8 +289,9 @@ std::unique_ptr<TTWFindHandle> WinFindFirst(const std::string& Pattern, bool Laz
   std::wstring Mask;
   if (!ToWide(Pattern.substr(Sep + 1), Mask)) return nullptr;
   TOpened Dir;
-  if (!OpenExactAnsi(Pattern.substr(0, Sep + 1), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                     kSharePin, kOpenFlags, Dir))
+  if (!OpenExactAnsi(Pattern.substr(0, Sep + 1),
+                     FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kSharePin,
+                     kOpenFlags, Dir))
     return nullptr;
   if (!Dir.IsDir() || Dir.IsReparse()) return nullptr;
   auto H = std::make_unique<TWinFind>(std::move(Dir), Lazy);
@@ -379,12 +389,17 @@ int32_t WinMoveToRecycleBin(const std::string& Path, bool IsDirectory, const TTW
     }
   }
   // Where the drive has no Recycle Bin the shell deletes for good without asking:
-  // such a drive is a failure here.
+  // such a drive is a failure here. Wine answers no query about its bin (it is the
+  // desktop's trash), so there the shell's own move is all there is.
   std::wstring Plain = WithoutExtendedPrefix(O.Path);
-  const std::wstring Root = Plain.substr(0, 3);
-  SHQUERYRBINFO Info{};
-  Info.cbSize = sizeof Info;
-  if (FAILED(SHQueryRecycleBinW(Root.c_str(), &Info))) return kErrAccessDenied;
+  if (!RunningOnWine()) {
+    const std::wstring Root = Plain.substr(0, 3);
+    SHQUERYRBINFO Info{};
+    Info.cbSize = sizeof Info;
+    if (GetDriveTypeW(Root.c_str()) != DRIVE_FIXED ||
+        FAILED(SHQueryRecycleBinW(Root.c_str(), &Info)))
+      return kErrAccessDenied;
+  }
   O.H.Reset();
 
   // The shell takes plain paths only, as a list ending in two NULs.

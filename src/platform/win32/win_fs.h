@@ -48,6 +48,9 @@ bool OpenExact(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Flags,
 // The same from an 8-bit Windows path.
 bool OpenExactAnsi(const std::string& Path, DWORD Access, DWORD Share, DWORD Flags, TOpened& O);
 
+// Whether the program runs under Wine rather than on Windows.
+bool RunningOnWine();
+
 std::unique_ptr<TTWFindHandle> WinFindFirst(const std::string& Pattern, bool Lazy);
 bool WinFindOne(const std::string& Path, TTWFindData& Data);
 

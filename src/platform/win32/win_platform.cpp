@@ -65,7 +65,8 @@ class TWinPlatform : public TTWPlatform {
     const char U = static_cast<char>(Letter & ~0x20);
     const std::string Root = std::string(1, U) + ":\\";
     SHFILEINFOA Info{};
-    if (SHGetFileInfoA(Root.c_str(), 0, &Info, sizeof Info, SHGFI_DISPLAYNAME) && Info.szDisplayName[0])
+    if (SHGetFileInfoA(Root.c_str(), 0, &Info, sizeof Info, SHGFI_DISPLAYNAME) &&
+        Info.szDisplayName[0])
       return Info.szDisplayName;
     return std::string(1, U) + ":";
   }
@@ -90,7 +91,8 @@ class TWinPlatform : public TTWPlatform {
     if (!SHGetSpecialFolderPathA(nullptr, Buf, Csidl, FALSE)) return false;
     // Reached only through a link or junction: not a folder a run may clean.
     TOpened O;
-    if (!OpenExactAnsi(Buf, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    if (!OpenExactAnsi(Buf, FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, O) ||
         !O.IsDir() || O.IsReparse())
       return false;
@@ -172,9 +174,9 @@ class TWinPlatform : public TTWPlatform {
                                       const std::string& Default,
                                       const std::string& FileName) override {
     std::vector<char> Buf(2048);
-    const DWORD N = GetPrivateProfileStringA(Section.c_str(), Key.c_str(), Default.c_str(),
-                                             Buf.data(), static_cast<DWORD>(Buf.size()),
-                                             FileName.c_str());
+    const DWORD N =
+        GetPrivateProfileStringA(Section.c_str(), Key.c_str(), Default.c_str(), Buf.data(),
+                                 static_cast<DWORD>(Buf.size()), FileName.c_str());
     return std::string(Buf.data(), N < Buf.size() ? N : Buf.size() - 1);
   }
 
@@ -221,11 +223,12 @@ class TWinPlatform : public TTWPlatform {
     THandle F;
     for (int Try = 0; Try < 100 && !F.Valid(); ++Try) {
       char Suffix[32];
-      snprintf(Suffix, sizeof Suffix, ".%08lx.tmp",
-               static_cast<unsigned long>(GetTickCount() * 2654435761u + GetCurrentProcessId() + Try));
+      snprintf(
+          Suffix, sizeof Suffix, ".%08lx.tmp",
+          static_cast<unsigned long>(GetTickCount() * 2654435761u + GetCurrentProcessId() + Try));
       Tmp = HostPath + Suffix;
-      F.Reset(CreateFileA(Tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      F.Reset(CreateFileA(Tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
       if (!F.Valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
     }
     if (!F.Valid()) return false;
@@ -269,7 +272,8 @@ class TWinPlatform : public TTWPlatform {
   std::string GetEnvironmentVariable(const std::string& Name) override {
     std::vector<char> Buf(256);
     for (int Try = 0; Try < 4; ++Try) {
-      const DWORD N = GetEnvironmentVariableA(Name.c_str(), Buf.data(), static_cast<DWORD>(Buf.size()));
+      const DWORD N =
+          GetEnvironmentVariableA(Name.c_str(), Buf.data(), static_cast<DWORD>(Buf.size()));
       if (N == 0) return std::string();
       if (N < Buf.size()) return std::string(Buf.data(), N);
       Buf.resize(N + 1);
