@@ -18,7 +18,7 @@ stamp() { echo "   ($(( $(date +%s) - t0 )) s)"; }
 
 configure() {  # DIR TOOLCHAIN
   # No optimisation: the programs are small and compile time is what counts here.
-  cmake -S . -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/$2" -DCMAKE_BUILD_TYPE= \
+  cmake -S . -B "$1" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="cmake/$2" -DCMAKE_BUILD_TYPE= \
     -DTW_WERROR=ON -DTW_BUILD_GUI=OFF -DTW_BUILD_BENCH=OFF >/dev/null
 }
 test_targets() {  # DIR: the test programs CMake knows
@@ -111,6 +111,11 @@ stamp
 # change: every other file is a copy of its own.
 copy_sample() {
   cp -al "$P0" "$1"
+  # Links into the sample (z:, the profile's folders, the sample's own) lead into the copy.
+  find "$1" -type l -lname "$P0/*" -print0 | while IFS= read -r -d '' l; do
+    target=$(readlink "$l")
+    ln -sfn "$1${target#"$P0"}" "$l"
+  done
   (cd "$1" && {
     find . -path ./drive_c/windows -prune -o -type f -links +1 -printf '%P\n'
     cat "$tmp/entry-files"
@@ -142,8 +147,10 @@ for method in 0 1 2; do
   use "$Wp"
   wincli /f 'Z:\tw\m.dat' clean --json | tr -d '\r' >"$tmp/clean$method.win.json"
   wineserver -w
-  $diff_py entries "$tmp/clean$method.lin.json" "$tmp/clean$method.win.json" "$P0" "$tmp/links"
-  $diff_py tree "$L" "$Wp" "$tmp/links" "$tmp/sample-files"
+  recycle=0
+  [ $method = 1 ] && recycle=1
+  TW_DIFF_RECYCLE=$recycle $diff_py entries "$tmp/clean$method.lin.json" "$tmp/clean$method.win.json" "$P0" "$tmp/links"
+  TW_DIFF_RECYCLE=$recycle $diff_py tree "$L" "$Wp" "$tmp/links" "$tmp/sample-files"
   rm -rf "$L" "$Wp"
   stamp
 done

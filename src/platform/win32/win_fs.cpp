@@ -20,6 +20,7 @@ constexpr int32_t kErrFileNotFound = 2;
 constexpr int32_t kErrPathNotFound = 3;
 constexpr int32_t kErrAccessDenied = 5;
 constexpr int32_t kErrDirNotEmpty = 0x91;
+constexpr int32_t kErrNotSupported = 50;
 
 std::wstring TrimSlash(std::wstring P) {
   P = WithoutExtendedPrefix(P);
@@ -389,17 +390,16 @@ int32_t WinMoveToRecycleBin(const std::string& Path, bool IsDirectory, const TTW
     }
   }
   // Where the drive has no Recycle Bin the shell deletes for good without asking:
-  // such a drive is a failure here. Wine answers no query about its bin (it is the
-  // desktop's trash), so there the shell's own move is all there is.
+  // such a drive is a failure here. Wine's shell does the same whenever its move to the
+  // desktop's trash fails (even for a trash folder it has only just made), and it
+  // answers no query that would tell beforehand: under Wine the Recycle Bin is refused.
+  if (RunningOnWine()) return kErrNotSupported;
   std::wstring Plain = WithoutExtendedPrefix(O.Path);
-  if (!RunningOnWine()) {
-    const std::wstring Root = Plain.substr(0, 3);
-    SHQUERYRBINFO Info{};
-    Info.cbSize = sizeof Info;
-    if (GetDriveTypeW(Root.c_str()) != DRIVE_FIXED ||
-        FAILED(SHQueryRecycleBinW(Root.c_str(), &Info)))
-      return kErrAccessDenied;
-  }
+  const std::wstring Root = Plain.substr(0, 3);
+  SHQUERYRBINFO Info{};
+  Info.cbSize = sizeof Info;
+  if (GetDriveTypeW(Root.c_str()) != DRIVE_FIXED || FAILED(SHQueryRecycleBinW(Root.c_str(), &Info)))
+    return kErrAccessDenied;
   O.H.Reset();
 
   // The shell takes plain paths only, as a list ending in two NULs.
