@@ -80,8 +80,7 @@ wineboot -u >/dev/null 2>&1
 wineserver -w
 mkdir -p "$P0/zroot/tw"
 cp build/mingw64/bin/tidewell-cli.exe "$P0/zroot/tw/"
-find "$P0" -path "$P0/drive_c/windows/system32" -prune -o -path "$P0/drive_c/windows/syswow64" -prune \
-  -o -type f -printf '%P\n' | sort >"$tmp/sample-files"
+find "$P0" -type f -printf '%P\n' | sort >"$tmp/sample-files"
 stamp
 
 wincli() { wine 'Z:\tw\tidewell-cli.exe' "$@"; }
