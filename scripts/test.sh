@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, then every test: an address+undefined sanitizer build with warnings as errors,
-# a thread sanitizer build, the fuzz corpus replay and the format check.
+# a thread sanitizer build, the Windows build (scripts/test-windows.sh), the fuzz corpus
+# replay and the format check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -22,6 +23,9 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_WERROR=
   -DTW_SANITIZE=thread >/dev/null
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j "$jobs"
+
+echo "== Windows build: cross-build, tests under Wine, differential check"
+bash scripts/test-windows.sh build/asan/bin/tidewell-cli
 
 if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz corpus replay"

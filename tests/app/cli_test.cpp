@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli/tw_cli_text.h"
+#include "platform/tw_platform.h"
 
 using namespace twcli;
 
@@ -223,7 +224,7 @@ struct TArgsCase {
   std::vector<std::string> Args;
   TCommand Command;
   bool Json;
-  std::string ConfigSuffix;  // the end of the settings path
+  std::string ConfigSuffix;  // the end of the settings path ('/' is the host's separator)
 };
 
 TEST(CliArgs, AcceptedForms) {
@@ -244,8 +245,10 @@ TEST(CliArgs, AcceptedForms) {
     EXPECT_EQ(o.Command, c.Command);
     EXPECT_EQ(o.Json, c.Json);
     const std::string& p = o.Core.ConfigPath;
-    ASSERT_GE(p.size(), c.ConfigSuffix.size());
-    EXPECT_EQ(p.substr(p.size() - c.ConfigSuffix.size()), c.ConfigSuffix);
+    std::string suffix = c.ConfigSuffix;
+    if (suffix[0] == '/') suffix[0] = Platform().HostPathDelimiter();
+    ASSERT_GE(p.size(), suffix.size());
+    EXPECT_EQ(p.substr(p.size() - suffix.size()), suffix);
   }
 }
 

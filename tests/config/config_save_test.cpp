@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -256,10 +257,14 @@ class THostFilesPlatform : public TConfigPlatform {
 class ConfigSaveOnDisk : public ::testing::Test {
  protected:
   ConfigSaveOnDisk() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tw_config_XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data())) Dir = buf.data();
+    // A folder of its own, made with create_directory alone so that it builds anywhere.
+    std::random_device rd;
+    for (int i = 0; i < 100 && Dir.empty(); ++i) {
+      std::filesystem::path p =
+          std::filesystem::temp_directory_path() / ("tw_config_" + std::to_string(rd()));
+      std::error_code ec;
+      if (std::filesystem::create_directory(p, ec)) Dir = p.string();
+    }
   }
   ~ConfigSaveOnDisk() override {
     std::error_code ec;

@@ -3,10 +3,6 @@
 // thread exactly as a run with the review switched off does, with this thread as the
 // receiver of their messages. Nothing here touches the host directly except the terminal
 // and the signals.
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -20,6 +16,7 @@
 #include "config/tw_config.h"
 #include "delete/tw_random.h"
 #include "delete/tw_thread_delete.h"
+#include "platform/tw_console.h"
 #include "platform/tw_messages.h"
 #include "platform/tw_platform.h"
 #include "search/Masks.h"
@@ -41,18 +38,13 @@ constexpr int kExitCancelled = 130;
 std::atomic<bool> g_interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
+void OnInterrupt() {
   g_interrupted.store(true, std::memory_order_relaxed);
 }
 
 // The first Ctrl+C cancels the run cooperatively; a second one ends the process at once.
 void InstallInterruptHandler() {
-  struct sigaction sa {};
-  sa.sa_handler = OnInterrupt;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
+  ConsoleOnInterrupt(OnInterrupt);
 }
 
 // Names for machine-readable output: fixed English, whatever the interface language.
@@ -65,7 +57,7 @@ std::string KindId(uint8_t Kind) {
 // only copies the text and draws at most every 50 ms.
 class TProgress {
  public:
-  TProgress() : FOn(isatty(STDERR_FILENO) == 1) { FText.reserve(1024); }
+  TProgress() : FOn(ConsoleIsTerminal()) { FText.reserve(1024); }
   void SetLabel(const char* Label) { FLabel = Label; }
   void Show(const char* Text) {
     if (!FOn) return;
@@ -81,9 +73,7 @@ class TProgress {
 
  private:
   void Draw() {
-    struct winsize ws {};
-    size_t width = 80;
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) width = ws.ws_col;
+    const size_t width = ConsoleColumns();
     std::string line = FLabel + " ";
     size_t room = width > line.size() + 1 ? width - line.size() - 1 : 0;
     line += TailFit(TerminalSafe(FText), room);
