@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -437,4 +439,31 @@ std::string TSamplePrefix::OutsideHash() const {
   HashTree(FOutside, ".", Out, Listing);
   HashMix(Out, Listing.data(), Listing.size());
   return Out + "\n" + Listing;
+}
+
+bool PrivateMountNamespace() {
+  static const bool Private = geteuid() == 0 && unshare(CLONE_NEWNS) == 0 &&
+                              mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+  return Private;
+}
+
+TTestMount::TTestMount(const std::string& Source, const std::string& Target,
+                       const std::string& Options)
+    : FSource(Source), FTarget(Target) {
+  if (!PrivateMountNamespace()) return;
+  if (Source.empty())
+    FMounted = mount("tw-test", Target.c_str(), "tmpfs", 0,
+                     Options.empty() ? "mode=0755" : Options.c_str()) == 0;
+  else
+    FMounted = mount(Source.c_str(), Target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+}
+
+TTestMount::~TTestMount() {
+  if (FMounted) umount2(FTarget.c_str(), MNT_DETACH);
+}
+
+bool TTestMount::RemountReadOnly() {
+  const unsigned long Bind = FSource.empty() ? 0 : MS_BIND;
+  return FMounted &&
+         mount(nullptr, FTarget.c_str(), nullptr, MS_REMOUNT | MS_RDONLY | Bind, nullptr) == 0;
 }
