@@ -41,55 +41,6 @@ std::vector<std::string> DirNames(const std::string& Path) {
   return Out;
 }
 
-// Another process that holds a host object in use until it goes: a descriptor open on
-// it, its working folder in it, or a mapping of it whose descriptor is closed.
-class THolder {
- public:
-  enum TWay { OpenFd, WorkingFolder, Mapping };
-  THolder(const std::string& Host, TWay Way) {
-    int Ready[2], Done[2];
-    if (pipe2(Ready, O_CLOEXEC) != 0 || pipe2(Done, O_CLOEXEC) != 0) return;
-    FPid = fork();
-    if (FPid == 0) {
-      // Only async-signal-safe calls in the child.
-      close(Ready[0]);
-      close(Done[1]);
-      char C = 'n';
-      if (Way == WorkingFolder) {
-        if (chdir(Host.c_str()) == 0) C = 'y';
-      } else {
-        int Fd = open(Host.c_str(), O_RDONLY);
-        if (Fd >= 0) C = 'y';
-        if (Fd >= 0 && Way == Mapping) {
-          C = mmap(nullptr, 1, PROT_READ, MAP_SHARED, Fd, 0) == MAP_FAILED ? 'n' : 'y';
-          close(Fd);
-        }
-      }
-      if (write(Ready[1], &C, 1) != 1 || read(Done[0], &C, 1) < 0) _exit(1);
-      _exit(0);
-    }
-    close(Ready[1]);
-    close(Done[0]);
-    FDone = Done[1];
-    char C = 'n';
-    FHolding = FPid > 0 && read(Ready[0], &C, 1) == 1 && C == 'y';
-    close(Ready[0]);
-  }
-  ~THolder() { Release(); }
-  bool Holding() const { return FHolding; }
-  void Release() {
-    if (FDone >= 0) close(FDone);
-    FDone = -1;
-    if (FPid > 0) waitpid(FPid, nullptr, 0);
-    FPid = -1;
-  }
-
- private:
-  pid_t FPid = -1;
-  int FDone = -1;
-  bool FHolding = false;
-};
-
 // A lock on a host file held in this process through a descriptor of its own, as SQLite
 // and the browsers lock their databases.
 struct TLock {
@@ -382,17 +333,17 @@ TEST_P(DeleteTest, ObjectsInUseElsewhereAreLeftAlone) {
   } Ways[] = {
       {"open in another process",
        [](const std::string& H) {
-         auto* X = new THolder(H, THolder::OpenFd);
+         auto* X = new TOtherProcessHold(H, TOtherProcessHold::OpenFd);
          EXPECT_TRUE(X->Holding());
          return std::unique_ptr<void, void (*)(void*)>(
-             X, [](void* V) { delete static_cast<THolder*>(V); });
+             X, [](void* V) { delete static_cast<TOtherProcessHold*>(V); });
        }},
       {"mapped by another process",
        [](const std::string& H) {
-         auto* X = new THolder(H, THolder::Mapping);
+         auto* X = new TOtherProcessHold(H, TOtherProcessHold::Mapping);
          EXPECT_TRUE(X->Holding());
          return std::unique_ptr<void, void (*)(void*)>(
-             X, [](void* V) { delete static_cast<THolder*>(V); });
+             X, [](void* V) { delete static_cast<TOtherProcessHold*>(V); });
        }},
   };
   const TLock::TKind Locks[] = {TLock::Posix, TLock::PosixRead, TLock::Ofd, TLock::Flock};
@@ -435,7 +386,7 @@ TEST_P(DeleteTest, ObjectsInUseElsewhereAreLeftAlone) {
   // A folder that another process works in.
   const std::string Dir = Pfx.AddDir("C:\\u\\cwd");
   {
-    THolder H(Dir, THolder::WorkingFolder);
+    TOtherProcessHold H(Dir, TOtherProcessHold::WorkingFolder);
     ASSERT_TRUE(H.Holding());
     EXPECT_FALSE(P().RemoveDirectory("C:\\u\\cwd", {}));
     EXPECT_NE(P().MoveToRecycleBin("C:\\u\\cwd", true, {}), 0);
@@ -457,7 +408,7 @@ TEST(OpenFiles, TheScanSeesOtherProcessesButNotThisOne) {
   Open.Scan();
   EXPECT_FALSE(Open.Contains(St));  // our own descriptor
   {
-    THolder H(Tmpl, THolder::OpenFd);
+    TOtherProcessHold H(Tmpl, TOtherProcessHold::OpenFd);
     ASSERT_TRUE(H.Holding());
     Open.Scan();
     EXPECT_TRUE(Open.Contains(St));

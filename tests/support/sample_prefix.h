@@ -109,3 +109,21 @@ class TTestMount {
   std::string FSource, FTarget;
   bool FMounted = false;
 };
+
+// Another process that holds a host object in use until the object goes: a descriptor
+// open on it, its working folder in it, or a mapping of it whose descriptor is closed.
+class TOtherProcessHold {
+ public:
+  enum TWay { OpenFd, WorkingFolder, Mapping };
+  TOtherProcessHold(const std::string& Host, TWay Way);
+  ~TOtherProcessHold() { Release(); }
+  TOtherProcessHold(const TOtherProcessHold&) = delete;
+  TOtherProcessHold& operator=(const TOtherProcessHold&) = delete;
+  bool Holding() const { return FHolding; }
+  void Release();
+
+ private:
+  pid_t FPid = -1;
+  int FDone = -1;
+  bool FHolding = false;
+};
