@@ -175,7 +175,7 @@ TEST_F(DeleteTest, ShredWritesTheDataOfASparseFileAndSkipsItsHoles) {
   const uint64_t K = 4096;
   const TCase cases[] = {
       {100 * K, {{3 * K + 100, 50}, {10 * K, 2 * K}}, {{3 * K, K}, {10 * K, 2 * K}}},
-      {1ull << 40, {{0, 10}, {(1ull << 40) - 5, 5}}, {{0, K}, {(1ull << 40) - K, K}}},
+      {1ull << 30, {{0, 10}, {(1ull << 30) - 5, 5}}, {{0, K}, {(1ull << 30) - K, K}}},
       {10 * K + 7, {{9 * K + 1, K + 6}}, {{9 * K, K + 7}}},  // the last piece ends the file
       {8 * K, {{K, K}, {2 * K, K}, {2 * K + 10, 5}}, {{K, K}, {2 * K, K}}},  // no byte twice
       {8 * K, {{K + 1, 1}, {K + 2, 1}}, {{K, K}}},
