@@ -488,7 +488,7 @@ bool OpenTopTrash(const TStatInfo& PSt, TTrash& Out) {
   TStatInfo TopSt;
   // The path of a mount point may have changed since: the folder must be that mount's top.
   if (!Top.Valid() || !StatAt(Top.Get(), "", false, TopSt) || TopSt.MntId != PSt.MntId ||
-      TopSt.Dev != PSt.Dev)
+      TopSt.Dev != PSt.Dev || !TopSt.MountRoot)
     return false;
   const std::string Uid = std::to_string(geteuid());
   TFd Shared(openat(Top.Get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
