@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Benchmarks: the finder's drive walk against a names-only floor, GNU find and fd; the
-# shredder against dd and GNU shred; the status hand-off against a condvar. First a
+# shredder against dd and GNU shred; the status hand-off against a condvar; deletion with
+# the in-use checks against deletion without them. First a
 # correctness gate (every walker must report exactly the expected hit set, with find's
 # sizes), then hyperfine medians, printed as ratios measured in the same run.
 #
-#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only]
+#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only]
 #
 # --quick uses a tree a tenth of the size and fewer runs (a smoke test of the harness).
 # Environment: BUILD_DIR (default build/bench), RUNS (15), SHRED_RUNS (5), TW_BENCH_TMPFS
@@ -20,14 +21,15 @@ for a in "$@"; do
     --walk-only) what=walk ;;
     --shred-only) what=shred ;;
     --handoff-only) what=handoff ;;
-    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only]" >&2; exit 2 ;;
+    --inuse-only) what=inuse ;;
+    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only]" >&2; exit 2 ;;
   esac
 done
 
 bash scripts/setup.sh
 build=${BUILD_DIR:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=OFF >/dev/null
-cmake --build "$build" -j 2 --target bench_gen_tree bench_floor bench_scan bench_shred bench_handoff
+cmake --build "$build" -j 2 --target bench_gen_tree bench_floor bench_scan bench_shred bench_handoff bench_inuse
 B=$(cd "$build/bin" && pwd)
 out=$(mkdir -p "$build/results" && cd "$build/results" && pwd)
 
@@ -207,6 +209,17 @@ handoff_bench() {
   fi
 }
 
+# As many files as the benchmark tree has hits, deleted in one run with and without the
+# in-use checks (one scan of /proc, then a descriptor and two lock probes per file).
+inuse_bench() {
+  local where=$1 dir=$2 n=$((files / 10))
+  local expected=$dir/tree-$dirs-$files.expected
+  [ -f "$expected" ] && n=$(wc -l <"$expected")
+  mkdir -p "$dir"
+  echo "== in-use checks on $where ($(df --output=fstype "$dir" | tail -1), $dir): $n files"
+  "$B/bench_inuse" --dir "$dir" --files "$n" --rounds "$shred_runs"
+}
+
 status=0
 if [ "$what" = all ] || [ "$what" = walk ]; then
   walk_tree tmpfs "$tmpfs_dir" || status=1
@@ -215,6 +228,10 @@ fi
 if [ "$what" = all ] || [ "$what" = shred ]; then
   shred_bench disk "$disk_dir" || status=1
   shred_bench tmpfs "$tmpfs_dir" || status=1
+fi
+if [ "$what" = all ] || [ "$what" = inuse ]; then
+  inuse_bench disk "$disk_dir" || status=1
+  inuse_bench tmpfs "$tmpfs_dir" || status=1
 fi
 if [ "$what" = all ] || [ "$what" = handoff ]; then
   handoff_bench

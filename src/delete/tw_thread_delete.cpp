@@ -1,5 +1,6 @@
 #include "delete/tw_thread_delete.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "config/tw_config.h"
@@ -39,6 +40,11 @@ void TTWThreadDelete::DeleteEntries() {
       method = &RemoveEntry;
       break;
   }
+  // One look at what other programs hold open serves the whole run.
+  struct TRunScope {
+    TRunScope() { Platform().BeginDeleteRun(); }
+    ~TRunScope() { Platform().EndDeleteRun(); }
+  } run;
   const int count = FFileList->Count();
   // Backwards: a directory's contents come after it in the list, so they go first.
   for (int i = count - 1; i >= 0; --i) {
@@ -89,13 +95,32 @@ int32_t TTWThreadDelete::ShredEntry(const std::string& Path, bool IsDirectory,
   }
   if (!file) return -1;
   uint8_t block[TW_RANDOM_BLOCK_SIZE];
+  constexpr uint64_t piece = TW_RANDOM_BLOCK_SIZE;
   for (int pass = 0; pass < TW_SHRED_PASSES; ++pass) {
     FillRandomBlock(block);
     uint64_t size = 0;
-    if (!file->GetSize(size) || !file->Seek(0)) break;
-    // A short write (an error, or no progress at all) ends the overwriting at once.
-    if (size > 0 && file->WritePieces(block, TW_RANDOM_BLOCK_SIZE, size) < size) break;
-    if (!file->Flush()) break;
+    if (!file->GetSize(size)) break;
+    // Only the file's data is overwritten, never its holes: writing a hole would fill the
+    // device with a sparse file's apparent size. Each range is widened to whole pieces
+    // of the file, so every byte carries the byte of the block at its offset, as when
+    // the whole file is written from the start.
+    bool ok = true;
+    for (uint64_t pos = 0; ok && pos < size;) {
+      uint64_t start = 0, length = 0;
+      if (!file->NextData(pos, start, length) || start < pos) {
+        ok = false;
+        break;
+      }
+      if (length == 0 || start >= size) break;
+      const uint64_t from = std::max(pos, start - start % piece);
+      const uint64_t end = std::min(size, start + std::min(length, size - start));
+      const uint64_t to = std::min(size, end + (piece - end % piece) % piece);
+      // A short write (an error, or no progress at all) ends the overwriting at once.
+      ok = file->Seek(from) &&
+           file->WritePieces(block, TW_RANDOM_BLOCK_SIZE, to - from) == to - from;
+      pos = to;
+    }
+    if (!ok || !file->Flush()) break;
   }
   file.reset();  // closes the file before it is removed
   return RemoveEntry(Path, false, Id);

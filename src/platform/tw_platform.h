@@ -62,8 +62,9 @@ struct TTWFileId {
 // One entry of an enumeration or lookup (WIN32_FIND_DATAA, reduced to what is used).
 // A symbolic link is reported as what it is: FILE_ATTRIBUTE_REPARSE_POINT is set, plus
 // FILE_ATTRIBUTE_DIRECTORY when it leads to a directory; Size and Id are the link's own.
-// A mount point is reported as DIRECTORY + REPARSE_POINT. ReparseTag tells the two apart
-// (0 for anything that is no reparse point).
+// A mount point, folder or file, is reported as DIRECTORY + REPARSE_POINT; an enumeration
+// leaves a file that is a mount point out. ReparseTag tells links from mount points (0 for
+// anything that is no reparse point).
 struct TTWFindData {
   std::string Name;         // name as stored on disk (long form, stored case)
   uint32_t Attributes = 0;  // FILE_ATTRIBUTE_*
@@ -105,6 +106,19 @@ class TTWFile {
   // in one system call. Returns the bytes written; less than Total means a failure.
   virtual uint64_t WritePieces(const uint8_t* Block, uint32_t BlockSize, uint64_t Total) = 0;
   virtual bool Flush() = 0;  // FlushFileBuffers: the data reaches the device
+  // The first range of the file's data at or after From: Start >= From, Length > 0, the
+  // bytes between From and Start being a hole (never written, read as zeros, taking no
+  // room on the device). Length 0 (Start the size) when only holes follow From. False
+  // when it cannot be told. Overwriting writes the data, never the holes. On Linux this
+  // is lseek SEEK_DATA / SEEK_HOLE, on Windows FSCTL_QUERY_ALLOCATED_RANGES. The default
+  // takes the whole file for data.
+  virtual bool NextData(uint64_t From, uint64_t& Start, uint64_t& Length) {
+    uint64_t Size = 0;
+    if (!GetSize(Size)) return false;
+    Start = From < Size ? From : Size;
+    Length = Size - Start;
+    return true;
+  }
 };
 
 enum class TTWOpenResult {
@@ -162,6 +176,19 @@ class TTWPlatform {
                                    const TTWFileId& Expected) = 0;
   virtual TTWOpenResult OpenForOverwrite(const std::string& Path, const TTWFileId& Expected,
                                          std::unique_ptr<TTWFile>& File) = 0;
+  // Nothing that is a mount point (folder or file) is written, moved or removed, and
+  // nothing in use elsewhere: open in another process, or locked by one. DeleteFile,
+  // RemoveDirectory and MoveToRecycleBin then fail and OpenForOverwrite gives Failed.
+  //
+  // A deletion run: the delete thread calls BeginDeleteRun once before its first
+  // destructive call and EndDeleteRun after its last, on its own thread. In between, a
+  // platform that must look for the objects other processes hold open (Linux scans
+  // /proc) may look once, at BeginDeleteRun, instead of once per object; outside a run
+  // each call looks for itself. Locks are still probed per object. Where the host itself
+  // refuses an object in use (Windows: the share modes of the open handles), there is
+  // nothing to do, which is the default.
+  virtual void BeginDeleteRun() {}
+  virtual void EndDeleteRun() {}
 
   // --- Registry (read only) and INI files
   virtual bool RegKeyExists(TTWHive Hive, const std::string& KeyPath) = 0;

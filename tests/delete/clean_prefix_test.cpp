@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <thread>
 
 #include "config/tw_config.h"
 #include "delete/tw_thread_delete.h"
@@ -18,6 +22,13 @@
 namespace {
 
 using TTexts = std::vector<std::string>;
+
+std::string ReadHost(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
 
 bool HostExists(const std::string& Path) {
   struct stat st;
@@ -176,6 +187,92 @@ TEST_F(CleanPrefixTest, ReadOnlyFilesAreNotCollectedAndUntickedOnesStay) {
   EXPECT_FALSE(Deleted(Temp + "\\keep"));  // not empty
   EXPECT_TRUE(HostExists(Prefix.HostPath(Temp + "\\keep\\k.tmp")));
   EXPECT_TRUE(HostExists(Prefix.HostPath(Temp + "\\ro.tmp")));
+}
+
+// A file of the outside mounted over a junk file of the temporary folder: not found, and
+// not touched by any method even when the list names it.
+TEST_F(CleanPrefixTest, AFileMountedOverJunkIsNeitherListedNorTouched) {
+  if (!PrivateMountNamespace()) GTEST_SKIP() << "mounting is not allowed here";
+  const std::string junk = Prefix.AddFile(Temp + "\\junk.tmp", 0, 0644, -1, "junk");
+  TTestMount m(Prefix.OutsideFile(), junk);
+  ASSERT_TRUE(m.Mounted());
+  for (uint8_t method : {TW_DELETE_REMOVE, TW_DELETE_RECYCLE, TW_DELETE_SHRED}) {
+    SCOPED_TRACE(int(method));
+    Find();
+    EXPECT_EQ(Paths(), TTexts{});
+    ASSERT_TRUE(List->Add(Temp + "\\junk.tmp", 4, TW_KIND_FILE, 0, {}));
+    List->Items(0).Checked = true;
+    Delete(method);
+    EXPECT_FALSE(Deleted(Temp + "\\junk.tmp"));
+    EXPECT_TRUE(Prefix.OutsideIntact());
+  }
+}
+
+// A browser's live database: open in another process, or locked as SQLite locks it.
+TEST_F(CleanPrefixTest, FilesInUseElsewhereSurviveEveryMethod) {
+  for (uint8_t method : {TW_DELETE_REMOVE, TW_DELETE_RECYCLE, TW_DELETE_SHRED}) {
+    SCOPED_TRACE(int(method));
+    const std::string open = Prefix.AddFile(Temp + "\\open.tmp", 0, 0644, -1, "open");
+    const std::string locked = Prefix.AddFile(Temp + "\\locked.tmp", 0, 0644, -1, "locked");
+    Prefix.AddFile(Temp + "\\free.tmp", 0, 0644, -1, "free");
+    TOtherProcessHold hold(open, TOtherProcessHold::OpenFd);
+    ASSERT_TRUE(hold.Holding());
+    const int fd = ::open(locked.c_str(), O_RDWR | O_CLOEXEC);
+    struct flock l {};
+    l.l_type = F_WRLCK;
+    l.l_whence = SEEK_SET;
+    l.l_len = 1;
+    ASSERT_EQ(fcntl(fd, F_SETLK, &l), 0);
+    Find();
+    Delete(method);
+    EXPECT_FALSE(Deleted(Temp + "\\open.tmp"));
+    EXPECT_FALSE(Deleted(Temp + "\\locked.tmp"));
+    EXPECT_TRUE(Deleted(Temp + "\\free.tmp"));
+    EXPECT_EQ(ReadHost(open), "open");
+    EXPECT_EQ(ReadHost(locked), "locked");
+    close(fd);
+    hold.Release();
+    unlink(open.c_str());
+    unlink(locked.c_str());
+  }
+}
+
+// Another thread swaps a found folder and a found file for links to the outside, over and
+// over, while the run deletes: whatever it catches, the outside never changes.
+TEST_F(CleanPrefixTest, ASwapForALinkDuringTheRunNeverReachesTheOutside) {
+  const std::string sub = Prefix.HostPath(Temp + "\\sub");
+  const std::string file = Prefix.HostPath(Temp + "\\g.tmp");
+  const std::string outsideDir = Prefix.OutsideDir(), outsideFile = Prefix.OutsideFile();
+  for (uint8_t method : {TW_DELETE_REMOVE, TW_DELETE_RECYCLE, TW_DELETE_SHRED}) {
+    for (int round = 0; round < 15; ++round) {
+      SCOPED_TRACE(testing::Message() << "method " << int(method) << " round " << round);
+      Prefix.AddFile(Temp + "\\sub\\f.tmp", 3000, 0644, -1, "f");
+      Prefix.AddFile(Temp + "\\sub\\deeper\\h.tmp", 100);
+      Prefix.AddFile(Temp + "\\g.tmp", 5000, 0644, -1, "g");
+      Find();
+      ASSERT_EQ(List->Count(), 5);
+      std::atomic<bool> stop{false};
+      std::thread attacker([&] {
+        const std::string subAside = sub + "~", fileAside = file + "~";
+        for (int i = 0; i < 200000 && !stop.load(); ++i) {
+          if (rename(sub.c_str(), subAside.c_str()) == 0) {
+            if (symlink(outsideDir.c_str(), sub.c_str()) == 0) unlink(sub.c_str());
+            rename(subAside.c_str(), sub.c_str());
+          }
+          if (rename(file.c_str(), fileAside.c_str()) == 0) {
+            if (symlink(outsideFile.c_str(), file.c_str()) == 0) unlink(file.c_str());
+            rename(fileAside.c_str(), file.c_str());
+          }
+        }
+      });
+      Delete(method);
+      stop = true;
+      attacker.join();
+      ASSERT_TRUE(Prefix.OutsideIntact());
+      ASSERT_TRUE(RemoveHostTree(Prefix.HostPath(Temp)));
+      ASSERT_EQ(mkdir(Prefix.HostPath(Temp).c_str(), 0755), 0);
+    }
+  }
 }
 
 }  // namespace

@@ -164,6 +164,62 @@ TEST_F(DeleteTest, ShredWritesFivePassesOfFreshBlocksThenRemoves) {
   EXPECT_EQ(RandomState(), expected);
 }
 
+// A sparse file: only its data ranges are written, each widened to whole 4096-byte
+// pieces of the file (never beyond its end), in every pass.
+TEST_F(DeleteTest, ShredWritesTheDataOfASparseFileAndSkipsItsHoles) {
+  struct TCase {
+    uint64_t Size;
+    std::vector<std::pair<uint64_t, uint64_t>> Data;
+    std::vector<std::pair<uint64_t, uint64_t>> Writes;  // (seek, bytes) per pass
+  };
+  const uint64_t K = 4096;
+  const TCase cases[] = {
+      {100 * K, {{3 * K + 100, 50}, {10 * K, 2 * K}}, {{3 * K, K}, {10 * K, 2 * K}}},
+      {1ull << 30, {{0, 10}, {(1ull << 30) - 5, 5}}, {{0, K}, {(1ull << 30) - K, K}}},
+      {10 * K + 7, {{9 * K + 1, K + 6}}, {{9 * K, K + 7}}},  // the last piece ends the file
+      {8 * K, {{K, K}, {2 * K, K}, {2 * K + 10, 5}}, {{K, K}, {2 * K, K}}},  // no byte twice
+      {8 * K, {{K + 1, 1}, {K + 2, 1}}, {{K, K}}},
+      {100 * K, {}, {{0, 100 * K}}},  // no hole at all
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Size);
+    List = std::make_unique<TTWFileList>(Cfg.Current);
+    Fs.FileEvents.clear();
+    Fs.AddFile("C:\\sparse.tmp", c.Size).DataRanges = c.Data;
+    Add("C:\\sparse.tmp");
+    Run(TW_DELETE_SHRED);
+    EXPECT_TRUE(Deleted("C:\\sparse.tmp"));
+    std::vector<std::pair<uint64_t, uint64_t>> pass, all;
+    int flushes = 0;
+    for (const TEvent& e : Fs.FileEvents) {
+      if (e.Kind == TEvent::Seek) pass.push_back({e.Value, 0});
+      if (e.Kind == TEvent::Write) pass.back().second += e.Value;
+      if (e.Kind == TEvent::Flush) {
+        ++flushes;
+        EXPECT_EQ(pass, c.Writes) << "pass " << flushes;
+        pass.clear();
+      }
+    }
+    EXPECT_EQ(flushes, TW_SHRED_PASSES);
+  }
+}
+
+TEST_F(DeleteTest, EachRunLooksOnceAtWhatIsInUse) {
+  for (const char* p : {"C:\1", "C:\2", "C:\3"}) {
+    Fs.AddFile(p, 10);
+    Add(p);
+  }
+  Run(TW_DELETE_REMOVE, [this](TTWThreadDelete&, const std::string&) {
+    EXPECT_EQ(Fs.RunsBegun, 1);  // before the first entry, and only once
+    EXPECT_EQ(Fs.RunsEnded, 0);
+  });
+  EXPECT_EQ(Fs.RunsBegun, 1);
+  EXPECT_EQ(Fs.RunsEnded, 1);
+  Run(TW_DELETE_SHRED);  // an empty walk still opens and closes its run
+  EXPECT_EQ(Fs.RunsBegun, 2);
+  EXPECT_EQ(Fs.RunsEnded, 2);
+}
+
 TEST_F(DeleteTest, ShredOfAnEmptyFileFlushesFiveTimesWithoutWrites) {
   Fs.AddFile("C:\\empty", 0);
   Add("C:\\empty");

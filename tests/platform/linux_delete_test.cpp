@@ -3,17 +3,23 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
+#include "delete/tw_random.h"
+#include "delete/tw_thread_delete.h"
 #include "linux_test_util.h"
 #include "platform/linux/wine_delete.h"
 #include "platform/linux/wine_fs.h"
+#include "support/null_platform.h"
 
 namespace {
 
@@ -34,6 +40,29 @@ std::vector<std::string> DirNames(const std::string& Path) {
   std::sort(Out.begin(), Out.end());
   return Out;
 }
+
+// A lock on a host file held in this process through a descriptor of its own, as SQLite
+// and the browsers lock their databases.
+struct TLock {
+  enum TKind { Posix, PosixRead, Ofd, Flock };
+  TLock(const std::string& Host, TKind Kind) : Fd(open(Host.c_str(), O_RDWR)) {
+    struct flock L;
+    memset(&L, 0, sizeof L);
+    L.l_type = Kind == PosixRead ? F_RDLCK : F_WRLCK;
+    L.l_whence = SEEK_SET;
+    L.l_start = Kind == Posix ? 0 : 0;
+    L.l_len = Kind == Posix ? 1 : 0;  // SQLite locks single bytes
+    if (Kind == Flock)
+      Held = Fd >= 0 && flock(Fd, LOCK_EX) == 0;
+    else
+      Held = Fd >= 0 && fcntl(Fd, Kind == Ofd ? F_OFD_SETLK : F_SETLK, &L) == 0;
+  }
+  ~TLock() {
+    if (Fd >= 0) close(Fd);
+  }
+  int Fd;
+  bool Held = false;
+};
 
 // Runs each test once over openat2 and once over the descriptor chain.
 class DeleteTest : public LinuxPlatformTest, public ::testing::WithParamInterface<bool> {
@@ -248,6 +277,224 @@ TEST_P(DeleteTest, WritePiecesRepeatsTheBlockOverTheWholeFile) {
   }
 }
 
+// A file of the canary bind-mounted over a junk file, and folders mounted over empty
+// folders: nothing may be written, moved or removed, and a mounted file is not listed.
+TEST_P(DeleteTest, NothingThatIsAMountPointIsTouched) {
+  if (!PrivateMountNamespace()) GTEST_SKIP() << "mounting is not allowed here";
+  const std::string Junk = Pfx.AddFile("C:\\windows\\junk.tmp", 0, 0644, -1, "junk");
+  const std::string Empty = Pfx.Outside() + "/empty";
+  ASSERT_EQ(mkdir(Empty.c_str(), 0755), 0);
+  Pfx.RecordOutside();
+  TTestMount File(Pfx.OutsideFile(), Junk);
+  TTestMount Bound(Empty, Pfx.AddDir("C:\\windows\\bound"));
+  TTestMount Tmpfs("", Pfx.AddDir("C:\\windows\\tmpfs"));
+  ASSERT_TRUE(File.Mounted() && Bound.Mounted() && Tmpfs.Mounted());
+
+  for (const char* Dir : {"C:\\windows\\bound", "C:\\windows\\tmpfs"}) {
+    SCOPED_TRACE(Dir);
+    EXPECT_FALSE(P().RemoveDirectory(Dir, {}));
+    EXPECT_NE(P().MoveToRecycleBin(Dir, true, {}), 0);
+  }
+  std::unique_ptr<TTWFile> F;
+  EXPECT_EQ(P().OpenForOverwrite("C:\\windows\\junk.tmp", {}, F), TTWOpenResult::Failed);
+  EXPECT_EQ(F, nullptr);
+  EXPECT_FALSE(P().DeleteFile("C:\\windows\\junk.tmp", {}));
+  EXPECT_NE(P().MoveToRecycleBin("C:\\windows\\junk.tmp", false, {}), 0);
+  // Through the shredder as a run drives it, too.
+  {
+    ScopedPlatform Scope(P());
+    EXPECT_NE(TTWThreadDelete::ShredEntry("C:\\windows\\junk.tmp", false, {}), 0);
+  }
+
+  // Listed neither eagerly nor lazily as a file; looked up, it is a reparse point.
+  for (bool Lazy : {false, true}) {
+    auto H = P().FindFirst("C:\\windows\\*", Lazy);
+    ASSERT_NE(H, nullptr);
+    TTWFindData D;
+    bool Listed = false;
+    while (H->Next(D))
+      if (D.Name == "junk.tmp") Listed = Lazy ? H->Details(D) : true;
+    EXPECT_FALSE(Listed) << (Lazy ? "lazy" : "eager");
+  }
+  TTWFindData D;
+  ASSERT_TRUE(P().FindOne("C:\\windows\\junk.tmp", D));
+  EXPECT_EQ(D.Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+  EXPECT_TRUE(Pfx.OutsideIntact());
+}
+
+// A file or folder in use elsewhere is neither written, moved nor removed; once it is
+// free, it goes.
+TEST_P(DeleteTest, ObjectsInUseElsewhereAreLeftAlone) {
+  enum TOp { Delete, Overwrite, Trash };
+  struct {
+    const char* What;
+    std::function<std::unique_ptr<void, void (*)(void*)>(const std::string&)> Hold;
+  } Ways[] = {
+      {"open in another process",
+       [](const std::string& H) {
+         auto* X = new TOtherProcessHold(H, TOtherProcessHold::OpenFd);
+         EXPECT_TRUE(X->Holding());
+         return std::unique_ptr<void, void (*)(void*)>(
+             X, [](void* V) { delete static_cast<TOtherProcessHold*>(V); });
+       }},
+      {"mapped by another process",
+       [](const std::string& H) {
+         auto* X = new TOtherProcessHold(H, TOtherProcessHold::Mapping);
+         EXPECT_TRUE(X->Holding());
+         return std::unique_ptr<void, void (*)(void*)>(
+             X, [](void* V) { delete static_cast<TOtherProcessHold*>(V); });
+       }},
+  };
+  const TLock::TKind Locks[] = {TLock::Posix, TLock::PosixRead, TLock::Ofd, TLock::Flock};
+  for (TOp Op : {Delete, Overwrite, Trash}) {
+    auto Act = [&](const std::string& Path) {
+      std::unique_ptr<TTWFile> F;
+      switch (Op) {
+        case Delete:
+          return P().DeleteFile(Path, {});
+        case Overwrite:
+          return P().OpenForOverwrite(Path, {}, F) == TTWOpenResult::Opened;
+        case Trash:
+          return P().MoveToRecycleBin(Path, false, {}) == 0;
+      }
+      return false;
+    };
+    for (const auto& W : Ways) {
+      SCOPED_TRACE(std::string(W.What) + " op " + std::to_string(Op));
+      const std::string Host = Pfx.AddFile("C:\\u\\places.sqlite", 0, 0644, -1, "live");
+      auto Hold = W.Hold(Host);
+      EXPECT_FALSE(Act("C:\\u\\places.sqlite"));
+      EXPECT_EQ(ReadHost(Host), "live");
+      Hold.reset();
+      EXPECT_TRUE(Act("C:\\u\\places.sqlite"));
+      unlink(Host.c_str());
+    }
+    for (TLock::TKind K : Locks) {
+      SCOPED_TRACE("lock " + std::to_string(K) + " op " + std::to_string(Op));
+      const std::string Host = Pfx.AddFile("C:\\u\\cookies.sqlite", 0, 0644, -1, "live");
+      {
+        TLock L(Host, K);
+        ASSERT_TRUE(L.Held);
+        EXPECT_FALSE(Act("C:\\u\\cookies.sqlite"));
+        EXPECT_EQ(ReadHost(Host), "live");
+      }
+      EXPECT_TRUE(Act("C:\\u\\cookies.sqlite"));
+      unlink(Host.c_str());
+    }
+  }
+  // A folder that another process works in.
+  const std::string Dir = Pfx.AddDir("C:\\u\\cwd");
+  {
+    TOtherProcessHold H(Dir, TOtherProcessHold::WorkingFolder);
+    ASSERT_TRUE(H.Holding());
+    EXPECT_FALSE(P().RemoveDirectory("C:\\u\\cwd", {}));
+    EXPECT_NE(P().MoveToRecycleBin("C:\\u\\cwd", true, {}), 0);
+    EXPECT_TRUE(Exists(Dir));
+  }
+  EXPECT_TRUE(P().RemoveDirectory("C:\\u\\cwd", {}));
+}
+
+TEST(OpenFiles, TheScanSeesOtherProcessesButNotThisOne) {
+  char Tmpl[] = "/tmp/tw-open-XXXXXX";
+  int Fd = mkstemp(Tmpl);
+  ASSERT_GE(Fd, 0);
+  struct stat S;
+  ASSERT_EQ(fstat(Fd, &S), 0);
+  twl::TStatInfo St;
+  St.Dev = S.st_dev;
+  St.Ino = S.st_ino;
+  twl::TOpenFiles Open;
+  Open.Scan();
+  EXPECT_FALSE(Open.Contains(St));  // our own descriptor
+  {
+    TOtherProcessHold H(Tmpl, TOtherProcessHold::OpenFd);
+    ASSERT_TRUE(H.Holding());
+    Open.Scan();
+    EXPECT_TRUE(Open.Contains(St));
+    EXPECT_GT(Open.Processes(), 0u);
+  }
+  Open.Scan("/nonexistent");
+  EXPECT_EQ(Open.Count(), 0u);
+  close(Fd);
+  unlink(Tmpl);
+}
+
+// --- Sparse files: data is overwritten, holes are not
+
+TEST_P(DeleteTest, NextDataReportsTheDataRangesOnly) {
+  const uint64_t MiB = 1 << 20;
+  const std::string Host = Pfx.AddFile("C:\\o\\sparse", 64 * MiB);
+  {
+    int Fd = open(Host.c_str(), O_WRONLY);
+    ASSERT_GE(Fd, 0);
+    const std::string Data(8192, 'd');
+    ASSERT_EQ(pwrite(Fd, Data.data(), Data.size(), MiB), 8192);
+    ASSERT_EQ(pwrite(Fd, Data.data(), 100, 40 * MiB), 100);
+    close(Fd);
+  }
+  std::unique_ptr<TTWFile> F;
+  ASSERT_EQ(P().OpenForOverwrite("C:\\o\\sparse", {}, F), TTWOpenResult::Opened);
+  uint64_t Start = 0, Len = 0;
+  ASSERT_TRUE(F->NextData(0, Start, Len));
+  if (Start == 0 && Len == 64 * MiB) GTEST_SKIP() << "this file system reports no holes";
+  EXPECT_EQ(Start, MiB);
+  EXPECT_GE(Len, 8192u);
+  ASSERT_TRUE(F->NextData(MiB + 8192, Start, Len));
+  EXPECT_EQ(Start, 40 * MiB);  // a block of the file system holds the 100 bytes
+  EXPECT_GE(Len, 100u);
+  ASSERT_TRUE(F->NextData(Start + Len, Start, Len));
+  EXPECT_EQ(Len, 0u);
+  EXPECT_EQ(Start, 64 * MiB);
+  ASSERT_TRUE(F->NextData(80 * MiB, Start, Len));  // beyond the end
+  EXPECT_EQ(Len, 0u);
+}
+
+// A sparse file of 8 GiB with a little data: the shredder writes that data, five times,
+// and the file never takes more room than it did.
+TEST_P(DeleteTest, ShreddingASparseFileWritesItsDataNotItsHoles) {
+  const uint64_t GiB = 1ull << 30;
+  const std::string Host = Pfx.AddFile("C:\\o\\big.tmp", 8 * GiB);
+  const std::string Old(12288, 'o');
+  const uint64_t At[] = {0, 3 * GiB + 4096, 8 * GiB - 4096};
+  int Keep = open(Host.c_str(), O_RDWR);  // ours: not "in use elsewhere"
+  ASSERT_GE(Keep, 0);
+  for (uint64_t A : At) {
+    const size_t N = std::min<uint64_t>(Old.size(), 8 * GiB - A);
+    ASSERT_EQ(pwrite(Keep, Old.data(), N, static_cast<off_t>(A)), static_cast<ssize_t>(N));
+  }
+  fsync(Keep);
+  struct stat Before;
+  ASSERT_EQ(fstat(Keep, &Before), 0);
+  if (static_cast<uint64_t>(Before.st_blocks) * 512 > GiB) GTEST_SKIP() << "no sparse files here";
+
+  RandomSeed(7);
+  uint8_t Block[TW_RANDOM_BLOCK_SIZE];
+  for (int I = 0; I < TW_SHRED_PASSES; ++I) FillRandomBlock(Block);  // the last pass's block
+  RandomSeed(7);
+  {
+    ScopedPlatform Scope(P());
+    EXPECT_EQ(TTWThreadDelete::ShredEntry("C:\\o\\big.tmp", false, {}), 0);
+  }
+  EXPECT_FALSE(Exists(Host));
+  struct stat After;
+  ASSERT_EQ(fstat(Keep, &After), 0);
+  EXPECT_EQ(After.st_size, Before.st_size);
+  EXPECT_LE(After.st_blocks, Before.st_blocks);
+  for (uint64_t A : At) {
+    std::string Got(Old.size(), '\0');
+    ssize_t N = pread(Keep, Got.data(), Got.size(), static_cast<off_t>(A));
+    ASSERT_GT(N, 0);
+    for (ssize_t I = 0; I < N; ++I)
+      ASSERT_EQ(static_cast<uint8_t>(Got[I]), Block[(A + I) % TW_RANDOM_BLOCK_SIZE])
+          << "at " << A + I;
+  }
+  char Hole[4096];
+  ASSERT_EQ(pread(Keep, Hole, sizeof Hole, static_cast<off_t>(GiB)), 4096);
+  EXPECT_EQ(std::count(Hole, Hole + sizeof Hole, '\0'), 4096);
+  close(Keep);
+}
+
 // --- The trash
 
 class TrashTest : public LinuxPlatformTest {
@@ -376,23 +623,93 @@ TEST_F(TrashTest, ReadOnlyInfoFolderFails) {
   EXPECT_TRUE(Exists(Host));
 }
 
-// The trash on another file system: the rename fails with EXDEV, and there is no copy and
-// no permanent delete instead.
-TEST_F(TrashTest, ATrashOnAnotherFileSystemRefuses) {
-  struct stat Shm, Here;
-  if (stat("/dev/shm", &Shm) != 0 || stat(Pfx.Root().c_str(), &Here) != 0 ||
-      Shm.st_dev == Here.st_dev)
-    GTEST_SKIP() << "no second file system at /dev/shm";
-  char Tmpl[] = "/dev/shm/tw-trash-XXXXXX";
-  ASSERT_NE(mkdtemp(Tmpl), nullptr);
-  std::string Xdg = Tmpl;
-  setenv("XDG_DATA_HOME", Xdg.c_str(), 1);  // the fixture restores it
-  std::string Host = Pfx.AddFile("C:\\t\\keep.tmp", 0, 0644, -1, "keep");
-  EXPECT_EQ(P().MoveToRecycleBin("C:\\t\\keep.tmp", false, {}), 0x11);
-  EXPECT_EQ(ReadHost(Host), "keep");
-  EXPECT_TRUE(DirNames(Xdg + "/Trash/info").empty());
-  EXPECT_TRUE(DirNames(Xdg + "/Trash/files").empty());
-  RemoveHostTree(Xdg);
+// A drive on a file system of its own (a tmpfs): the home trash cannot take its files
+// without copying, so the trash at the top of that file system does, as the freedesktop
+// trash has it; where none can, the item stays.
+TEST_F(TrashTest, AnItemOnAnotherFileSystemGoesToThatVolumesTrash) {
+  if (!PrivateMountNamespace()) GTEST_SKIP() << "mounting is not allowed here";
+  const std::string Uid = std::to_string(geteuid());
+  struct TCase {
+    const char* What;
+    std::function<void(const std::string& Vol, TSamplePrefix&)> Prepare;
+    const char* Trash;  // where the item must go, relative to the volume; null: nowhere
+  };
+  const TCase Cases[] = {
+      {"no trash yet", [](const std::string&, TSamplePrefix&) {}, ".Trash-%u"},
+      {"a shared .Trash with the sticky bit",
+       [](const std::string& V, TSamplePrefix&) {
+         ASSERT_EQ(mkdir((V + "/.Trash").c_str(), 0777), 0);
+         ASSERT_EQ(chmod((V + "/.Trash").c_str(), 01777), 0);
+       },
+       ".Trash/%u"},
+      {"a shared .Trash without the sticky bit",
+       [](const std::string& V, TSamplePrefix&) {
+         ASSERT_EQ(mkdir((V + "/.Trash").c_str(), 0777), 0);
+         ASSERT_EQ(chmod((V + "/.Trash").c_str(), 0777), 0);
+       },
+       ".Trash-%u"},
+      {".Trash a link to the outside",
+       [](const std::string& V, TSamplePrefix& X) {
+         ASSERT_EQ(chmod(X.OutsideDir().c_str(), 01777), 0);
+         X.RecordOutside();
+         ASSERT_EQ(symlink(X.OutsideDir().c_str(), (V + "/.Trash").c_str()), 0);
+       },
+       ".Trash-%u"},
+      {".Trash-uid a link to the outside",
+       [&Uid](const std::string& V, TSamplePrefix& X) {
+         ASSERT_EQ(symlink(X.OutsideDir().c_str(), (V + "/.Trash-" + Uid).c_str()), 0);
+       },
+       nullptr},
+      {".Trash-uid owned by another user",
+       [&Uid](const std::string& V, TSamplePrefix&) {
+         ASSERT_EQ(mkdir((V + "/.Trash-" + Uid).c_str(), 0700), 0);
+         ASSERT_EQ(chown((V + "/.Trash-" + Uid).c_str(), 4242, 4242), 0);
+       },
+       nullptr},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.What);
+    const std::string Vol = Pfx.Root() + "/vol";
+    ASSERT_EQ(mkdir(Vol.c_str(), 0755), 0);
+    {
+      TTestMount M("", Vol);
+      ASSERT_TRUE(M.Mounted());
+      unlink((Pfx.Prefix() + "/dosdevices/e:").c_str());
+      Pfx.AddDrive('e', Vol);
+      ASSERT_EQ(mkdir((Vol + "/t").c_str(), 0755), 0);
+      std::ofstream(Vol + "/t/junk.tmp") << "junk";
+      C.Prepare(Vol, Pfx);
+      const int32_t R = P().MoveToRecycleBin("E:\\t\\junk.tmp", false, {});
+      if (C.Trash) {
+        std::string Trash = C.Trash;
+        Trash.replace(Trash.find("%u"), 2, Uid);
+        EXPECT_EQ(R, 0);
+        EXPECT_FALSE(Exists(Vol + "/t/junk.tmp"));
+        EXPECT_EQ(ReadHost(Vol + "/" + Trash + "/files/junk.tmp"), "junk");
+        const std::string Info = ReadHost(Vol + "/" + Trash + "/info/junk.tmp.trashinfo");
+        EXPECT_NE(Info.find("Path=" + Pfx.Prefix() + "/dosdevices/e:/t/junk.tmp\n"),
+                  std::string::npos)
+            << Info;
+      } else {
+        EXPECT_NE(R, 0);
+        EXPECT_EQ(ReadHost(Vol + "/t/junk.tmp"), "junk");
+      }
+      EXPECT_TRUE(Files().empty());  // never copied into the home trash
+      EXPECT_TRUE(Pfx.OutsideIntact());
+    }
+    ASSERT_EQ(rmdir(Vol.c_str()), 0);
+  }
+
+  // A volume where no trash can be made: nothing is deleted instead.
+  const std::string Vol = Pfx.Root() + "/ro";
+  ASSERT_EQ(mkdir(Vol.c_str(), 0755), 0);
+  TTestMount M("", Vol);
+  ASSERT_TRUE(M.Mounted());
+  Pfx.AddDrive('f', Vol);
+  std::ofstream(Vol + "/keep.tmp") << "keep";
+  ASSERT_TRUE(M.RemountReadOnly());
+  EXPECT_NE(P().MoveToRecycleBin("F:\\keep.tmp", false, {}), 0);
+  EXPECT_EQ(ReadHost(Vol + "/keep.tmp"), "keep");
 }
 
 TEST(TrashDir, HomeTrashFollowsXdgDataHomeOnlyWhenAbsolute) {

@@ -135,6 +135,25 @@ class TFakeFile : public TTWFile {
     }
     return done;
   }
+  bool NextData(uint64_t From, uint64_t& Start, uint64_t& Length) override {
+    Start = FNode.Size;
+    Length = 0;
+    if (FNode.DataRanges.empty()) {
+      if (From < FNode.Size) {
+        Start = From;
+        Length = FNode.Size - From;
+      }
+      return true;
+    }
+    for (const auto& [s, n] : FNode.DataRanges) {
+      const uint64_t end = std::min(s + n, FNode.Size);
+      if (end <= From || s >= FNode.Size) continue;
+      Start = std::max(s, From);
+      Length = end - Start;
+      break;
+    }
+    return true;
+  }
   bool Flush() override {
     FOwner.FileEvents.push_back({TTWFakeFsPlatform::TFileEvent::Flush, 0});
     return true;

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "null_platform.h"
@@ -22,6 +23,8 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
     TTWFileId Id;
     int Links = 1;         // hard links
     bool Special = false;  // FIFO, socket, device: never opened for writing
+    // A sparse file's data as (start, length) ranges in order; empty: all of it is data.
+    std::vector<std::pair<uint64_t, uint64_t>> DataRanges;
     std::vector<std::unique_ptr<TNode>> Children;
     TNode* Parent = nullptr;
     bool IsDir() const { return (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -68,6 +71,7 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
   std::vector<std::string> Recycled;    // MoveToRecycleBin that succeeded
   std::vector<TFileEvent> FileEvents;   // on files opened for overwriting
   std::vector<std::string> Opened;      // paths opened for overwriting
+  int RunsBegun = 0, RunsEnded = 0;     // BeginDeleteRun / EndDeleteRun calls
 
   // --- TTWPlatform
   uint32_t GetDriveType(const std::string& Root) override;
@@ -84,6 +88,8 @@ class TTWFakeFsPlatform : public TTWNullPlatform {
                            const TTWFileId& Expected) override;
   TTWOpenResult OpenForOverwrite(const std::string& Path, const TTWFileId& Expected,
                                  std::unique_ptr<TTWFile>& File) override;
+  void BeginDeleteRun() override { ++RunsBegun; }
+  void EndDeleteRun() override { ++RunsEnded; }
   std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                       const std::string& Default,
                                       const std::string& FileName) override;

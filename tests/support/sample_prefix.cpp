@@ -3,8 +3,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -437,4 +441,68 @@ std::string TSamplePrefix::OutsideHash() const {
   HashTree(FOutside, ".", Out, Listing);
   HashMix(Out, Listing.data(), Listing.size());
   return Out + "\n" + Listing;
+}
+
+bool PrivateMountNamespace() {
+  static const bool Private = geteuid() == 0 && unshare(CLONE_NEWNS) == 0 &&
+                              mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+  return Private;
+}
+
+TTestMount::TTestMount(const std::string& Source, const std::string& Target,
+                       const std::string& Options)
+    : FSource(Source), FTarget(Target) {
+  if (!PrivateMountNamespace()) return;
+  if (Source.empty())
+    FMounted = mount("tw-test", Target.c_str(), "tmpfs", 0,
+                     Options.empty() ? "mode=0755" : Options.c_str()) == 0;
+  else
+    FMounted = mount(Source.c_str(), Target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+}
+
+TTestMount::~TTestMount() {
+  if (FMounted) umount2(FTarget.c_str(), MNT_DETACH);
+}
+
+bool TTestMount::RemountReadOnly() {
+  const unsigned long Bind = FSource.empty() ? 0 : MS_BIND;
+  return FMounted &&
+         mount(nullptr, FTarget.c_str(), nullptr, MS_REMOUNT | MS_RDONLY | Bind, nullptr) == 0;
+}
+
+TOtherProcessHold::TOtherProcessHold(const std::string& Host, TWay Way) {
+  int Ready[2], Done[2];
+  if (pipe2(Ready, O_CLOEXEC) != 0 || pipe2(Done, O_CLOEXEC) != 0) return;
+  FPid = fork();
+  if (FPid == 0) {
+    // Only async-signal-safe calls in the child.
+    close(Ready[0]);
+    close(Done[1]);
+    char C = 'n';
+    if (Way == WorkingFolder) {
+      if (chdir(Host.c_str()) == 0) C = 'y';
+    } else {
+      int Fd = open(Host.c_str(), O_RDONLY);
+      if (Fd >= 0) C = 'y';
+      if (Fd >= 0 && Way == Mapping) {
+        C = mmap(nullptr, 1, PROT_READ, MAP_SHARED, Fd, 0) == MAP_FAILED ? 'n' : 'y';
+        close(Fd);
+      }
+    }
+    if (write(Ready[1], &C, 1) != 1 || read(Done[0], &C, 1) < 0) _exit(1);
+    _exit(0);
+  }
+  close(Ready[1]);
+  close(Done[0]);
+  FDone = Done[1];
+  char C = 'n';
+  FHolding = FPid > 0 && read(Ready[0], &C, 1) == 1 && C == 'y';
+  close(Ready[0]);
+}
+
+void TOtherProcessHold::Release() {
+  if (FDone >= 0) close(FDone);
+  FDone = -1;
+  if (FPid > 0) waitpid(FPid, nullptr, 0);
+  FPid = -1;
 }

@@ -87,3 +87,43 @@ class TSamplePrefix {
 // directories writable through their own descriptor when needed. Returns false when
 // something was left.
 bool RemoveHostTree(const std::string& HostPath);
+
+// Moves this test program into a mount namespace of its own (once), so that the mounts a
+// test makes are seen by no other program and go when it ends. False where that is not
+// allowed (not root): such tests skip.
+bool PrivateMountNamespace();
+
+// A mount made by a test: a tmpfs (Source empty) or a bind mount of Source onto Target,
+// taken away (lazily) when the object goes. Mounted() is false when the mount failed.
+class TTestMount {
+ public:
+  TTestMount(const std::string& Source, const std::string& Target, const std::string& Options = "");
+  ~TTestMount();
+  TTestMount(const TTestMount&) = delete;
+  TTestMount& operator=(const TTestMount&) = delete;
+  bool Mounted() const { return FMounted; }
+  // Makes the mount read-only.
+  bool RemountReadOnly();
+
+ private:
+  std::string FSource, FTarget;
+  bool FMounted = false;
+};
+
+// Another process that holds a host object in use until the object goes: a descriptor
+// open on it, its working folder in it, or a mapping of it whose descriptor is closed.
+class TOtherProcessHold {
+ public:
+  enum TWay { OpenFd, WorkingFolder, Mapping };
+  TOtherProcessHold(const std::string& Host, TWay Way);
+  ~TOtherProcessHold() { Release(); }
+  TOtherProcessHold(const TOtherProcessHold&) = delete;
+  TOtherProcessHold& operator=(const TOtherProcessHold&) = delete;
+  bool Holding() const { return FHolding; }
+  void Release();
+
+ private:
+  pid_t FPid = -1;
+  int FDone = -1;
+  bool FHolding = false;
+};

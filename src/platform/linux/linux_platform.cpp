@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <mutex>
 
 #include "platform/linux/host_files.h"
@@ -233,19 +234,29 @@ class TLinuxPlatform : public TTWPlatform {
   // --- Destruction
 
   bool DeleteFile(const std::string& Path, const TTWFileId& Expected) override {
-    return WineDeleteFile(FPrefix, Path, Expected);
+    return WineDeleteFile(FPrefix, Path, Expected, OpenElsewhere().get());
   }
   bool RemoveDirectory(const std::string& Path, const TTWFileId& Expected) override {
-    return WineRemoveDirectory(FPrefix, Path, Expected);
+    return WineRemoveDirectory(FPrefix, Path, Expected, OpenElsewhere().get());
   }
   int32_t MoveToRecycleBin(const std::string& Path, bool IsDirectory,
                            const TTWFileId& Expected) override {
     std::string Trash = HomeTrashDir(getenv("XDG_DATA_HOME"), getenv("HOME"));
-    return WineMoveToTrash(FPrefix, Trash, Path, IsDirectory, Expected);
+    return WineMoveToTrash(FPrefix, Trash, Path, IsDirectory, Expected, OpenElsewhere().get());
   }
   TTWOpenResult OpenForOverwrite(const std::string& Path, const TTWFileId& Expected,
                                  std::unique_ptr<TTWFile>& File) override {
-    return WineOpenForOverwrite(FPrefix, Path, Expected, File);
+    return WineOpenForOverwrite(FPrefix, Path, Expected, File, OpenElsewhere().get());
+  }
+  void BeginDeleteRun() override {
+    auto Open = std::make_shared<TOpenFiles>();
+    Open->Scan();
+    std::lock_guard<std::mutex> Lock(FRunMutex);
+    FRunOpen = std::move(Open);
+  }
+  void EndDeleteRun() override {
+    std::lock_guard<std::mutex> Lock(FRunMutex);
+    FRunOpen.reset();
   }
 
   // --- Registry and INI files
@@ -469,6 +480,19 @@ class TLinuxPlatform : public TTWPlatform {
     return true;
   }
 
+  // What other processes hold open: the run's one look, or a fresh one outside a run.
+  std::shared_ptr<const TOpenFiles> OpenElsewhere() {
+    {
+      std::lock_guard<std::mutex> Lock(FRunMutex);
+      if (FRunOpen) return FRunOpen;
+    }
+    auto Open = std::make_shared<TOpenFiles>();
+    Open->Scan();
+    return Open;
+  }
+
+  std::mutex FRunMutex;
+  std::shared_ptr<const TOpenFiles> FRunOpen;
   std::string FPrefix, FWhy, FUserName;
   bool FFound = false;
   TFindContext FCtx;

@@ -308,6 +308,10 @@ bool TWineFind::Details(TTWFindData& Data) {
   TStatInfo St;
   const bool Self = E.NameLen == 1 && Name[0] == '.';
   if (!StatAt(FDir.Get(), Self ? "" : Name, false, St)) return false;
+  // A file that is a mount point is left out of the listing: the lazy walk has taken it
+  // for a file already and would record it.
+  if (!S_ISDIR(St.Mode) && !S_ISLNK(St.Mode) && (St.Dev != FDirSt.Dev || St.MountRoot))
+    return false;
   FillDetails(FDir.Get(), FDirSt.Dev, Self ? "" : Name, Self ? 0 : E.NameLen, St, FCtx.ShowDotFiles,
               Data);
   WinName(E, Data.Name);
@@ -386,6 +390,10 @@ void FillDetails(int Dir, uint64_t DirDev, const char* Name, size_t Len, const T
       A |= FILE_ATTRIBUTE_REPARSE_POINT;
       Data.ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
     }
+  } else if (*Name && !IsDot(Name, Len) && (St.Dev != DirDev || St.MountRoot)) {
+    // A file mounted over an entry leads outside the folder, as a mounted folder does.
+    A = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    Data.ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
   } else {
     A = FILE_ATTRIBUTE_ARCHIVE;
     Data.Size = S_ISREG(St.Mode) ? St.Size : 0;

@@ -312,7 +312,7 @@ bool StatAt(int Dir, const char* Name, bool Follow, TStatInfo& St) {
   int Flags = AT_NO_AUTOMOUNT | (Follow ? 0 : AT_SYMLINK_NOFOLLOW) | (*Name ? 0 : AT_EMPTY_PATH);
   if (!NoStatx.load(std::memory_order_relaxed)) {
     struct statx Sx;
-    if (statx(Dir, Name, Flags, STATX_BASIC_STATS, &Sx) == 0) {
+    if (statx(Dir, Name, Flags, STATX_BASIC_STATS | STATX_MNT_ID, &Sx) == 0) {
       St.Mode = Sx.stx_mode;
       St.Dev = makedev(Sx.stx_dev_major, Sx.stx_dev_minor);
       St.Ino = Sx.stx_ino;
@@ -321,6 +321,7 @@ bool StatAt(int Dir, const char* Name, bool Follow, TStatInfo& St) {
       St.Uid = Sx.stx_uid;
       St.MountRoot = (Sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
                      (Sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+      St.MntId = (Sx.stx_mask & STATX_MNT_ID) ? Sx.stx_mnt_id : 0;
       return true;
     }
     if (errno != ENOSYS) return false;
@@ -335,6 +336,7 @@ bool StatAt(int Dir, const char* Name, bool Follow, TStatInfo& St) {
   St.Nlink = S.st_nlink;
   St.Uid = S.st_uid;
   St.MountRoot = false;
+  St.MntId = 0;
   return true;
 }
 

@@ -105,7 +105,13 @@ struct TStatInfo {
   uint64_t Nlink = 0;
   uint32_t Uid = 0;
   bool MountRoot = false;  // STATX_ATTR_MOUNT_ROOT, where the kernel reports it
+  uint64_t MntId = 0;      // STATX_MNT_ID, 0 where the kernel does not report it
 };
+// Whether St, an object in the folder PSt, is a mount point or lies on another mount
+// than its folder: a bind mount of a file or folder of the same file system included.
+inline bool OnOtherMount(const TStatInfo& St, const TStatInfo& PSt) {
+  return St.MountRoot || St.Dev != PSt.Dev || (St.MntId && PSt.MntId && St.MntId != PSt.MntId);
+}
 // statx where available (mount-root bit), else fstatat. Name "" means Dir itself.
 bool StatAt(int Dir, const char* Name, bool Follow, TStatInfo& St);
 inline TTWFileId IdOf(const TStatInfo& St) {
