@@ -33,7 +33,7 @@ void TTWFileListModel::Clear() {
 }
 
 void TTWFileListModel::SetHeaders(const QStringList& Captions) {
-  FHeaders = Captions;
+  FHeaders = Captions.mid(0, columnCount());
   if (!FHeaders.isEmpty()) emit headerDataChanged(Qt::Horizontal, 0, int(FHeaders.size()) - 1);
 }
 
