@@ -1,5 +1,6 @@
 // The Found files dialog: sorting, ticks and their total, Space, the buttons, the close
 // results, Properties, the layout, and a list of 100,000 entries.
+#include <QAccessible>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -343,6 +344,26 @@ class FrmSelectTest : public QObject {
       const QString Text = View->model()->index(0, 2).data().toString();
       QCOMPARE(Text, QStringLiteral("C:\\a") + QChar(0xFFFD) + QChar(0xFFFD) + QChar(0x2401) +
                          QStringLiteral(".tmp"));
+    });
+    D.SelectFiles(L.Get());
+  }
+
+  void rowsAreAccessible() {
+    TTestList L(FourEntries());
+    TFrmSelect D;
+    WhileModal(&D, [&] {
+      auto* View = D.findChild<QTreeView*>("lvSelectFiles");
+      QAccessibleInterface* Iface = QAccessible::queryAccessibleInterface(View);
+      QVERIFY(Iface && Iface->tableInterface());
+      QAccessibleTableInterface* Table = Iface->tableInterface();
+      QCOMPARE(Table->rowCount(), 4);
+      QCOMPARE(Table->columnCount(), 5);
+      const int Row = RowOf(D, kZ);
+      QCOMPARE(Table->cellAt(Row, 2)->text(QAccessible::Name), Q(kZ));
+      QCOMPARE(Table->cellAt(Row, 1)->text(QAccessible::Name), QStringLiteral("Directory"));
+      QVERIFY(Table->cellAt(Row, 0)->state().checkable);
+      QVERIFY(Table->cellAt(Row, 0)->state().checked);
+      QVERIFY(!Table->cellAt(RowOf(D, kA), 0)->state().checked);
     });
     D.SelectFiles(L.Get());
   }
