@@ -50,7 +50,11 @@ void Fill(TTWFileList& List, int N) {
   for (int I = 0; I < N; ++I) {
     const uint32_t R = Next();
     std::string P = Roots[R % 4];
-    P += "d" + std::to_string(Next() % 500) + "\\f_" + std::to_string(Next()) + ".tmp";
+    P += 'd';
+    P += std::to_string(Next() % 500);
+    P += "\\f_";
+    P += std::to_string(Next());
+    P += ".tmp";
     List.Add(P, static_cast<int64_t>(Next() % (8u << 20)), TW_KIND_FILE,
              static_cast<uint8_t>(R % 21));
   }
