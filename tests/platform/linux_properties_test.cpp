@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "linux_test_util.h"
-#include "platform/linux/host_files.h"
+#include "platform/linux/host_shell.h"
 
 namespace {
 

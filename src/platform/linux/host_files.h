@@ -19,13 +19,6 @@ bool HostReplaceFile(const std::string& Path, const std::string& Data);
 std::string HostProgramFileName();
 // Starts xdg-open on Target without a shell and without waiting; the child is reaped.
 void HostOpenLink(const std::string& Target);
-// "file://" and the absolute host path, every byte but A-Z a-z 0-9 - . _ ~ / percent-encoded.
-std::string HostFileUri(const std::string& HostPath);
-// Asks the session's file manager to show its properties window for HostPath
-// (org.freedesktop.FileManager1.ShowItemProperties, through gdbus, no shell). Waits at
-// most TimeoutMs for the answer; true only when the call succeeded. False at once when
-// no session bus is known, so that nothing autolaunches one.
-bool HostShowItemProperties(const std::string& HostPath, int TimeoutMs);
 // Language and country of the program's message locale ("de_AT.UTF-8" -> "de", "AT").
 bool HostUserLocale(std::string& Language, std::string& Country);
 

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "platform/linux/host_files.h"
+#include "platform/linux/host_shell.h"
 #include "platform/linux/wine_delete.h"
 #include "platform/linux/wine_find.h"
 #include "platform/linux/wine_folders.h"
