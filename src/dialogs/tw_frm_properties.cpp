@@ -76,10 +76,11 @@ TFrmProperties::TFrmProperties(QWidget* Parent, const std::string& Path) : QDial
         QStringLiteral("%1 KB (%2 bytes)")
             .arg(QString::fromStdString(Helper->SizeToKB(static_cast<int64_t>(D.Size))))
             .arg(D.Size));
+    int64_t Modified = 0;
     Row("lblModified", "Modified:",
-        D.LastWriteTime != 0 ? QLocale().toString(QDateTime::fromSecsSinceEpoch(D.LastWriteTime),
-                                                  QLocale::LongFormat)
-                             : QStringLiteral("Unknown"));
+        Platform().GetLastWriteTime(Path, Modified)
+            ? QLocale().toString(QDateTime::fromSecsSinceEpoch(Modified), QLocale::LongFormat)
+            : QStringLiteral("Unknown"));
     Row("lblAttributes", "Attributes:", AttributeText(D.Attributes));
   }
 

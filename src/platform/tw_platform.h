@@ -64,9 +64,6 @@ struct TTWFindData {
   uint64_t Size = 0;        // whole 64-bit size; directories report 0
   TTWFileId Id;
   bool HasDetails = false;  // false after a lazy Next: see TTWFindHandle
-  // Last modification, seconds since 1970-01-01 UTC; 0 when unknown. Filled by FindOne
-  // only (the properties window shows it), never by an enumeration.
-  int64_t LastWriteTime = 0;
 };
 
 // An open enumeration (FindFirstFileA / FindNextFileA / FindClose). It holds the
@@ -180,6 +177,9 @@ class TTWPlatform {
     HostPath = Path;
     return !Path.empty();
   }
+  // The last modification of the object at Path itself (links not followed), in seconds
+  // since 1970-01-01 UTC, for showing it. False when unknown.
+  virtual bool GetLastWriteTime(const std::string& /*Path*/, int64_t& /*Seconds*/) { return false; }
 
   // --- Environment and clock
   virtual std::string GetEnvironmentVariable(const std::string& Name) = 0;

@@ -27,6 +27,11 @@ class TDialogPlatform : public TTWNullPlatform {
     Data = It->second;
     return true;
   }
+  bool GetLastWriteTime(const std::string& Path, int64_t& Seconds) override {
+    if (!Objects.count(Path)) return false;
+    Seconds = 1000000000;
+    return true;
+  }
   std::vector<std::string> Shown;
   bool Answers = true;  // whether a file manager takes the request
   std::map<std::string, TTWFindData> Objects;

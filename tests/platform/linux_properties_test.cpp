@@ -82,13 +82,19 @@ TEST_F(PropertiesTest, HostPathIsTheFileUnderTheDriveReachedWithoutLinks) {
   EXPECT_FALSE(P().GetHostPath("", Host));
 }
 
-TEST_F(PropertiesTest, FindOneReportsTheModificationTime) {
+TEST_F(PropertiesTest, ModificationTimeOfTheObjectItself) {
   const std::string Host = Pfx.AddFile("C:\\t\\old.txt", 10);
   timeval Times[2] = {{1000000000, 0}, {1000000000, 0}};
   ASSERT_EQ(lutimes(Host.c_str(), Times), 0);
-  TTWFindData D;
-  ASSERT_TRUE(P().FindOne("C:\\t\\old.txt", D));
-  EXPECT_EQ(D.LastWriteTime, 1000000000);
+  Pfx.AddSymlink("C:\\t\\link", Host);
+  timeval LinkTimes[2] = {{1200000000, 0}, {1200000000, 0}};
+  ASSERT_EQ(lutimes(Pfx.HostPath("C:\\t\\link").c_str(), LinkTimes), 0);
+  int64_t Seconds = 0;
+  ASSERT_TRUE(P().GetLastWriteTime("C:\\T\\OLD.txt", Seconds));
+  EXPECT_EQ(Seconds, 1000000000);
+  ASSERT_TRUE(P().GetLastWriteTime("C:\\t\\link", Seconds));
+  EXPECT_EQ(Seconds, 1200000000);
+  EXPECT_FALSE(P().GetLastWriteTime("C:\\t\\missing", Seconds));
 }
 
 TEST_F(PropertiesTest, AsksTheFileManagerWithOneArgumentVector) {

@@ -209,9 +209,6 @@ class TLinuxPlatform : public TTWPlatform {
       return false;
     FillDetails(Parent.Get(), PSt.Dev, Name.c_str(), Name.size(), St, Context().ShowDotFiles, Data);
     Data.Name = Name;
-    struct stat S;
-    if (fstatat(Parent.Get(), Name.c_str(), &S, AT_SYMLINK_NOFOLLOW) == 0)
-      Data.LastWriteTime = static_cast<int64_t>(S.st_mtime);
     return true;
   }
 
@@ -286,6 +283,18 @@ class TLinuxPlatform : public TTWPlatform {
         !PathOfFd(Parent.Get(), Dir))
       return false;
     HostPath = Dir == "/" ? "/" + Name : Dir + "/" + Name;
+    return true;
+  }
+  bool GetLastWriteTime(const std::string& Path, int64_t& Seconds) override {
+    TWinPath W;
+    if (HasWildcards(Path) || !ParseWinPath(Path, W) || W.Comps.empty()) return false;
+    TFd Parent = ResolveParent(W);
+    std::string Name;
+    struct stat S;
+    if (!Parent.Valid() || !LookupName(Parent.Get(), W.Comps.back(), Name) ||
+        fstatat(Parent.Get(), Name.c_str(), &S, AT_SYMLINK_NOFOLLOW) != 0)
+      return false;
+    Seconds = static_cast<int64_t>(S.st_mtime);
     return true;
   }
 
