@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Benchmarks: the finder's drive walk against a names-only floor, GNU find and fd; the
 # shredder against dd and GNU shred; the status hand-off against a condvar; deletion with
-# the in-use checks against deletion without them. First a
+# the in-use checks against deletion without them; the Found files list against a plain
+# CompareItems sort. First a
 # correctness gate (every walker must report exactly the expected hit set, with find's
 # sizes), then hyperfine medians, printed as ratios measured in the same run.
 #
-#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only]
+#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only]
 #
 # --quick uses a tree a tenth of the size and fewer runs (a smoke test of the harness).
+# The dialogs benchmark (the Found files list with 100,000 entries) needs Qt, so it is
+# built with the GUI on in its own folder (GUI_BUILD_DIR, default build/bench-gui) and
+# runs on the offscreen platform.
 # Environment: BUILD_DIR (default build/bench), RUNS (15), SHRED_RUNS (5), TW_BENCH_TMPFS
 # (/dev/shm/tw-bench), TW_BENCH_DISK (/var/tmp/tw-bench). Not run by the tests.
 set -euo pipefail
@@ -22,15 +26,24 @@ for a in "$@"; do
     --shred-only) what=shred ;;
     --handoff-only) what=handoff ;;
     --inuse-only) what=inuse ;;
-    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only]" >&2; exit 2 ;;
+    --dialogs-only) what=dialogs ;;
+    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only]" >&2; exit 2 ;;
   esac
 done
 
 bash scripts/setup.sh
 build=${BUILD_DIR:-build/bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=OFF >/dev/null
-cmake --build "$build" -j 2 --target bench_gen_tree bench_floor bench_scan bench_shred bench_handoff bench_inuse
-B=$(cd "$build/bin" && pwd)
+if [ "$what" != dialogs ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=OFF >/dev/null
+  cmake --build "$build" -j 2 --target bench_gen_tree bench_floor bench_scan bench_shred bench_handoff bench_inuse
+  B=$(cd "$build/bin" && pwd)
+fi
+if [ "$what" = all ] || [ "$what" = dialogs ]; then
+  gui_build=${GUI_BUILD_DIR:-build/bench-gui}
+  cmake -S . -B "$gui_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=ON >/dev/null
+  cmake --build "$gui_build" -j 2 --target bench_dialogs
+  G=$(cd "$gui_build/bin" && pwd)
+fi
 out=$(mkdir -p "$build/results" && cd "$build/results" && pwd)
 
 if [ "$quick" = 1 ]; then
@@ -43,7 +56,7 @@ disk_dir=${TW_BENCH_DISK:-/var/tmp/tw-bench}
 
 echo "== machine"
 echo "nproc $(nproc); $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); kernel $(uname -r)"
-echo "$(find --version | head -1); $(fdfind --version); $(hyperfine --version); $(shred --version | head -1)"
+[ "$what" = dialogs ] || echo "$(find --version | head -1); $(fdfind --version); $(hyperfine --version); $(shred --version | head -1)"
 
 # The 43 masks as find -iname clauses and as one anchored fd regex.
 find_args() {
@@ -235,6 +248,10 @@ if [ "$what" = all ] || [ "$what" = inuse ]; then
 fi
 if [ "$what" = all ] || [ "$what" = handoff ]; then
   handoff_bench
+fi
+if [ "$what" = all ] || [ "$what" = dialogs ]; then
+  if [ "$quick" = 1 ]; then dialog_runs=${RUNS:-3}; else dialog_runs=${RUNS:-9}; fi
+  QT_QPA_PLATFORM=offscreen "$G/bench_dialogs" --entries 100000 --runs "$dialog_runs" 2>/dev/null
 fi
 echo "hyperfine JSON and logs: $out"
 exit $status

@@ -221,8 +221,21 @@ class TTWPlatform {
   virtual bool ReplaceFile(const std::string& HostPath, const std::string& Data) = 0;
 
   // --- Shell
-  virtual void OpenLink(const std::string& Target) = 0;      // ShellExecuteA "Open"
-  virtual void ShowProperties(const std::string& Path) = 0;  // properties sheet, if any
+  virtual void OpenLink(const std::string& Target) = 0;  // ShellExecuteA "Open"
+  // Asks the desktop to show its properties sheet for Path (ShellExecuteExA "properties";
+  // on Linux the file manager over D-Bus). True when the desktop took the request; false
+  // when there is none that answers, so the caller can show what it knows itself.
+  virtual bool ShowProperties(const std::string& Path) = 0;
+  // The host's own path of the object at Path, for showing it. Where Windows paths are
+  // the host's (Windows) that is Path itself; on Linux the file under the prefix's
+  // drive, reached without following links. False when there is no such object.
+  virtual bool GetHostPath(const std::string& Path, std::string& HostPath) {
+    HostPath = Path;
+    return !Path.empty();
+  }
+  // The last modification of the object at Path itself (links not followed), in seconds
+  // since 1970-01-01 UTC, for showing it. False when unknown.
+  virtual bool GetLastWriteTime(const std::string& /*Path*/, int64_t& /*Seconds*/) { return false; }
 
   // --- Environment and clock
   virtual std::string GetEnvironmentVariable(const std::string& Name) = 0;

@@ -183,8 +183,8 @@ int TTWHelper::CompareItems(const TTWListRow& Item1, const TTWListRow& Item2, in
   return Descending ? -result : result;
 }
 
-void TTWHelper::ShowProperties(const std::string& Path) {
-  Platform().ShowProperties(Path);
+bool TTWHelper::ShowProperties(const std::string& Path) {
+  return Platform().ShowProperties(Path);
 }
 
 std::string TTWHelper::GetDriveDisplayName(char Letter) {

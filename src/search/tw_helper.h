@@ -69,7 +69,8 @@ class TTWHelper {
   // Ticked rows come first in ascending order.
   static int CompareChecked(bool Checked1, bool Checked2);
 
-  static void ShowProperties(const std::string& Path);
+  // True when the desktop showed its properties sheet for Path.
+  static bool ShowProperties(const std::string& Path);
   static std::string GetDriveDisplayName(char Letter);
   // Horizontal scroll width of a list box after adding an item TextWidth pixels wide.
   static int GetScrollWidth(int TextWidth, int CurrentScrollWidth);

@@ -246,14 +246,17 @@ class ShellPlatform : public TTWNullPlatform {
   std::string GetDriveDisplayName(char Letter) override {
     return std::string("Data (") + Letter + ":)";
   }
-  void ShowProperties(const std::string& Path) override { Shown.push_back(Path); }
+  bool ShowProperties(const std::string& Path) override {
+    Shown.push_back(Path);
+    return true;
+  }
   std::vector<std::string> Shown;
 };
 
 TEST(HelperShell, GoesThroughThePlatform) {
   ShellPlatform p;
   ScopedPlatform scoped(p);
-  TTWHelper::ShowProperties("C:\\Temp\\a.tmp");
+  EXPECT_TRUE(TTWHelper::ShowProperties("C:\\Temp\\a.tmp"));
   EXPECT_EQ(p.Shown, std::vector<std::string>{"C:\\Temp\\a.tmp"});
   EXPECT_EQ(TTWHelper::GetDriveDisplayName('D'), "Data (D:)");
 }

@@ -56,7 +56,7 @@ class TTWNullPlatform : public TTWPlatform {
     return static_cast<bool>(out);
   }
   void OpenLink(const std::string&) override {}
-  void ShowProperties(const std::string&) override {}
+  bool ShowProperties(const std::string&) override { return false; }
   std::string GetEnvironmentVariable(const std::string&) override { return {}; }
   bool GetUserLocale(std::string&, std::string&) override { return false; }
   bool QueryPerformanceCounter(uint64_t& Counter) override {

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "platform/linux/host_files.h"
+#include "platform/linux/host_shell.h"
 #include "platform/linux/wine_delete.h"
 #include "platform/linux/wine_find.h"
 #include "platform/linux/wine_folders.h"
@@ -52,6 +53,19 @@ std::string NormalUnixPath(const std::string& P) {
   std::string Out;
   for (const std::string& C : Parts) Out += "/" + C;
   return Out.empty() ? "/" : Out;
+}
+
+// The file manager answers at once or not at all; the window waits no longer than this.
+constexpr int kPropertiesTimeoutMs = 3000;
+
+// Where the kernel has the folder that Fd holds open (reached without links).
+bool PathOfFd(int Fd, std::string& Path) {
+  char Buf[PATH_MAX];
+  const std::string Link = "/proc/self/fd/" + std::to_string(Fd);
+  const ssize_t N = readlink(Link.c_str(), Buf, sizeof Buf);
+  if (N <= 0 || static_cast<size_t>(N) >= sizeof Buf || Buf[0] != '/') return false;
+  Path.assign(Buf, static_cast<size_t>(N));
+  return true;
 }
 
 constexpr long kIso9660 = 0x9660, kUdf = 0x15013346, kNfs = 0x6969, kProc = 0x9FA0;
@@ -311,10 +325,40 @@ class TLinuxPlatform : public TTWPlatform {
     return HostReplaceFile(HostPath, Data);
   }
 
-  // --- Shell: no properties sheet exists on this desktop, so ShowProperties does nothing.
+  // --- Shell: the properties sheet is the file manager's, where one answers on D-Bus.
 
   void OpenLink(const std::string& Target) override { HostOpenLink(Target); }
-  void ShowProperties(const std::string&) override {}
+  bool ShowProperties(const std::string& Path) override {
+    std::string Host;
+    return GetHostPath(Path, Host) && HostShowItemProperties(Host, kPropertiesTimeoutMs);
+  }
+  bool GetHostPath(const std::string& Path, std::string& HostPath) override {
+    TWinPath W;
+    if (HasWildcards(Path) || !ParseWinPath(Path, W)) return false;
+    if (W.Comps.empty()) {
+      TFd Root = OpenDriveRoot(FPrefix, W.Letter);
+      return Root.Valid() && PathOfFd(Root.Get(), HostPath);
+    }
+    TFd Parent = ResolveParent(W);
+    std::string Name, Dir;
+    if (!Parent.Valid() || !LookupName(Parent.Get(), W.Comps.back(), Name) ||
+        !PathOfFd(Parent.Get(), Dir))
+      return false;
+    HostPath = Dir == "/" ? "/" + Name : Dir + "/" + Name;
+    return true;
+  }
+  bool GetLastWriteTime(const std::string& Path, int64_t& Seconds) override {
+    TWinPath W;
+    if (HasWildcards(Path) || !ParseWinPath(Path, W) || W.Comps.empty()) return false;
+    TFd Parent = ResolveParent(W);
+    std::string Name;
+    struct stat S;
+    if (!Parent.Valid() || !LookupName(Parent.Get(), W.Comps.back(), Name) ||
+        fstatat(Parent.Get(), Name.c_str(), &S, AT_SYMLINK_NOFOLLOW) != 0)
+      return false;
+    Seconds = static_cast<int64_t>(S.st_mtime);
+    return true;
+  }
 
   // --- Environment and clock
 

@@ -257,14 +257,14 @@ class TWinPlatform : public TTWPlatform {
     ShellExecuteA(nullptr, "Open", Target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 
-  void ShowProperties(const std::string& Path) override {
+  bool ShowProperties(const std::string& Path) override {
     SHELLEXECUTEINFOA Info{};
     Info.cbSize = sizeof Info;
     Info.fMask = SEE_MASK_INVOKEIDLIST;
     Info.lpVerb = "properties";
     Info.lpFile = Path.c_str();
     Info.nShow = 0;
-    ShellExecuteExA(&Info);
+    return ShellExecuteExA(&Info) != FALSE;
   }
 
   // --- Environment and clock

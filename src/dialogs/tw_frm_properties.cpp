@@ -1,0 +1,101 @@
+#include "dialogs/tw_frm_properties.h"
+
+#include <QDateTime>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "dialogs/tw_file_model.h"
+#include "platform/tw_platform.h"
+#include "search/tw_helper.h"
+
+namespace {
+
+QString AttributeText(uint32_t A) {
+  struct {
+    uint32_t Bit;
+    const char* Name;
+  } const kNames[] = {{FILE_ATTRIBUTE_READONLY, "Read-only"},
+                      {FILE_ATTRIBUTE_HIDDEN, "Hidden"},
+                      {FILE_ATTRIBUTE_SYSTEM, "System"},
+                      {FILE_ATTRIBUTE_ARCHIVE, "Archive"},
+                      {FILE_ATTRIBUTE_DIRECTORY, "Directory"},
+                      {FILE_ATTRIBUTE_REPARSE_POINT, "Link or mount point"}};
+  QStringList Out;
+  for (const auto& N : kNames)
+    if (A & N.Bit) Out << QString::fromLatin1(N.Name);
+  return Out.isEmpty() ? QStringLiteral("None") : Out.join(QStringLiteral(", "));
+}
+
+std::string LastComponent(const std::string& Path) {
+  const size_t Cut = Path.find_last_of("\\:");
+  return Cut == std::string::npos ? Path : Path.substr(Cut + 1);
+}
+
+}  // namespace
+
+TFrmProperties::TFrmProperties(QWidget* Parent, const std::string& Path) : QDialog(Parent) {
+  setObjectName(QStringLiteral("FrmProperties"));
+  auto* Form = new QFormLayout;
+  auto* Outer = new QVBoxLayout(this);
+  Outer->addLayout(Form);
+
+  TTWFindData D;
+  const bool Found = Platform().FindOne(Path, D);
+  std::string Host;
+  const bool HaveHost = Found && Platform().GetHostPath(Path, Host);
+  const std::string Name = Found ? D.Name : LastComponent(Path);
+  setWindowTitle(TWDisplayText(Name) + QStringLiteral(" - Properties"));
+
+  auto Row = [&](const char* Object, const char* Caption, const QString& Text) {
+    auto* Value = new QLabel(Text, this);
+    Value->setObjectName(QString::fromLatin1(Object));
+    Value->setTextFormat(Qt::PlainText);
+    Value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto* Label = new QLabel(QString::fromUtf8(Caption), this);
+    Label->setTextFormat(Qt::PlainText);
+    Label->setBuddy(Value);
+    Form->addRow(Label, Value);
+  };
+  Row("lblName", "Name:", TWDisplayText(Name));
+  Row("lblPath", "Path:", TWDisplayText(Path));
+  if (!Found) {
+    Row("lblState", "State:", QStringLiteral("Not found: it was removed or cannot be reached."));
+  } else {
+    const bool Link = D.Attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    const bool Dir = D.Attributes & FILE_ATTRIBUTE_DIRECTORY;
+    Row("lblHostPath", "Host path:", HaveHost ? TWDisplayText(Host) : QString());
+    Row("lblKind", "Type:",
+        QString::fromStdString(
+            Helper->GetKindName(Dir && !Link ? TW_KIND_DIRECTORY : TW_KIND_FILE)) +
+            (Link ? QStringLiteral(" (link)") : QString()));
+    Row("lblFileSize", "Size:",
+        QStringLiteral("%1 KB (%2 bytes)")
+            .arg(QString::fromStdString(Helper->SizeToKB(static_cast<int64_t>(D.Size))))
+            .arg(D.Size));
+    int64_t Modified = 0;
+    Row("lblModified", "Modified:",
+        Platform().GetLastWriteTime(Path, Modified)
+            ? QLocale().toString(QDateTime::fromSecsSinceEpoch(Modified), QLocale::LongFormat)
+            : QStringLiteral("Unknown"));
+    Row("lblAttributes", "Attributes:", AttributeText(D.Attributes));
+  }
+
+  auto* Close = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                QStringLiteral("&Close"), this);
+  Close->setObjectName(QStringLiteral("bbtnClose"));
+  Close->setDefault(true);
+  connect(Close, &QPushButton::clicked, this, &QDialog::close);
+  Outer->addWidget(Close, 0, Qt::AlignRight);
+  setMinimumWidth(420);
+}
+
+TFrmProperties* TFrmProperties::ShowFor(QWidget* Parent, const std::string& Path) {
+  auto* W = new TFrmProperties(Parent, Path);
+  W->setAttribute(Qt::WA_DeleteOnClose);
+  W->show();
+  return W;
+}
