@@ -242,7 +242,8 @@ void TFrmMain::FormCreate() {
   for (QWidget* w : {static_cast<QWidget*>(pnlStatusLabel), static_cast<QWidget*>(pnlStatusValue),
                      static_cast<QWidget*>(gbRunCleaner)})
     w->setAutoFillBackground(true);
-  // 8-9.
+  // 8-9. Cancel only has a meaning during a run.
+  miCancel->setEnabled(false);
   FillDriveList();
   UpdateRunEnabled(true);
   setMinimumSize(kMinWidth, kMinHeight);
