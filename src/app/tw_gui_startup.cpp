@@ -60,8 +60,7 @@ int TidewellMain(QApplication& App, const std::vector<std::string>& Args,
     cmd = TTWHelper::ParseCommandLine(Args);
   } catch (const ECommandLineError& e) {
     std::fprintf(stderr, "tidewell: %s\n", e.what());
-    QMessageBox::critical(nullptr, "Tidewell",
-                          Q(e.what()) + "\n\nAccepted: /f <settings file>, /autorun");
+    QMessageBox::critical(nullptr, "Tidewell", Q(e.what()));
     Helper = nullptr;
     instance->Close();
     return kExitUsage;
