@@ -1,13 +1,15 @@
 #include "app/tw_gui_instance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -38,9 +40,6 @@ class TLocalInstance : public TTWInstance {
                          QString::number(static_cast<unsigned long>(getuid()));
     FLockPath = base + ".lock";
     FSocketPath = base + ".socket";
-    FLock = std::make_unique<QLockFile>(FLockPath);
-    // Only a dead owner makes the lock stale, never its age: a session can run for days.
-    FLock->setStaleLockTime(0);
   }
   ~TLocalInstance() override { Close(); }
 
@@ -49,10 +48,7 @@ class TLocalInstance : public TTWInstance {
     return FMessage;
   }
 
-  bool AlreadyRunning() override {
-    // tryLock removes a lock whose owner has died (killed, crashed) and takes it.
-    return !FLock->tryLock(0);
-  }
+  bool AlreadyRunning() override { return !TryLock(); }
 
   void Broadcast() override {
     QDeadlineTimer deadline(kReachMs);
@@ -66,9 +62,9 @@ class TLocalInstance : public TTWInstance {
         return;
       }
       // The first instance may not listen yet, or may just have ended.
-      if (FLock->tryLock(0)) {
+      if (TryLock()) {
         // It ended: nobody to raise. Give the lock back for the next start.
-        FLock->unlock();
+        Unlock();
         return;
       }
       QThread::msleep(20);
@@ -105,13 +101,34 @@ class TLocalInstance : public TTWInstance {
       FServer->close();
       FServer.reset();
     }
-    if (FLock && FLock->isLocked()) FLock->unlock();
+    Unlock();
   }
 
  private:
+  // The lock is an advisory lock on a file that is never removed: the kernel drops it
+  // when its holder ends in any way (SIGKILL included), and two starts that race can
+  // never both hold it, as they could if stale lock files were detected and deleted.
+  bool TryLock() {
+    if (FLockFd >= 0) return true;
+    const QByteArray path = QFile::encodeName(FLockPath);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return false;
+    }
+    FLockFd = fd;
+    return true;
+  }
+  void Unlock() {
+    if (FLockFd < 0) return;
+    ::close(FLockFd);  // releases the lock
+    FLockFd = -1;
+  }
+
   std::string FName;
   QString FLockPath, FSocketPath;
-  std::unique_ptr<QLockFile> FLock;
+  int FLockFd = -1;
   std::unique_ptr<QLocalServer> FServer;
   TMessageHook FHook;
   uint32_t FMessage = 0;

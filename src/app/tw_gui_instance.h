@@ -1,7 +1,8 @@
 // One instance per user session. The first start takes the lock and listens for later
 // starts; a later start only tells the first one to come to the front and ends. On
 // Linux the lock is a lock file and the channel a local socket in the user's runtime
-// folder; a Windows build would put a named semaphore and a broadcast message behind
+// folder (an advisory lock that the kernel drops with its holder, so no stale lock ever
+// blocks a start); a Windows build would put a named semaphore and a broadcast message behind
 // the same interface.
 #pragma once
 
