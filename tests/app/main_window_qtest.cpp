@@ -1,5 +1,6 @@
 // The main window: its two control states, the drive list, and every path of a
 // cleaning run on a sample Windows system, the review dialogs driven as a user would.
+#include <QAccessible>
 #include <QAction>
 #include <QGroupBox>
 #include <QListWidget>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include "app/app_test_util.h"
+#include "app/tw_gui_skin.h"
 #include "app/tw_gui_status.h"
 #include "search/tw_files.h"
 
@@ -110,6 +112,44 @@ class MainWindowTest : public QObject {
     QCOMPARE(value->width(), client->width() - label->width());
     // Anchored right and bottom: Close keeps its distance to the corner.
     QCOMPARE(client->width() - Button("bbtnClose")->geometry().right() - 1, 16);
+  }
+
+  void statusFieldsAreReadByAssistiveTechnology() {
+    InstallStatusPanelAccessibility();
+    M = W->Open();
+    M->SetStatusValue("C:\\data\\sub");
+    auto* value = M->findChild<TTWStatusPanel*>("pnlStatusValue");
+    QAccessibleInterface* ai = QAccessible::queryAccessibleInterface(value);
+    QVERIFY(ai);
+    QCOMPARE(ai->text(QAccessible::Name), QString("C:\\data\\sub"));
+    QAccessibleInterface* run = QAccessible::queryAccessibleInterface(Button("btnRun"));
+    QCOMPARE(run->text(QAccessible::Name), QString("Run"));
+    QVERIFY(run->role() == QAccessible::Button);
+  }
+
+  void skinsChangeColoursOnly() {
+    QVERIFY(InternalSkinNames().size() >= 2);
+    QCOMPARE(InternalSkinNames().front(), std::string("AutumnSky (internal)"));
+    QCOMPARE(ApplySkin("no such skin"), std::string("AutumnSky (internal)"));
+    const QColor autumn = QApplication::palette().color(QPalette::Window);
+    std::map<std::string, QRect> geometry;
+    for (const std::string& name : InternalSkinNames()) {
+      QCOMPARE(ApplySkin(name), name);
+      M = W->Open(false, false);
+      M->resize(700, 480);
+      QApplication::processEvents();
+      for (const char* b : {"btnRun", "bbtnCancel", "btnOptions", "bbtnClose"}) {
+        const QRect r = Button(b)->geometry();
+        auto [it, fresh] = geometry.emplace(b, r);
+        QCOMPARE(it->second, r);
+        QCOMPARE(Button(b)->text().isEmpty(), false);
+      }
+      W->CloseWindows();
+      M = nullptr;
+    }
+    QCOMPARE(ApplySkin(InternalSkinNames()[1]), InternalSkinNames()[1]);
+    QVERIFY(QApplication::palette().color(QPalette::Window) != autumn);
+    ApplySkin("AutumnSky (internal)");
   }
 
   void drivesDecideRunAndTheirTicksAreSaved() {

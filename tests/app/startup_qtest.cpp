@@ -2,8 +2,10 @@
 // program started as the other process.
 #include <unistd.h>
 
+#include <QListWidget>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -130,6 +132,32 @@ class StartupTest : public QObject {
     QVERIFY(!windowExisted);
     QVERIFY2(text.contains("/F"), qPrintable(text));
     QVERIFY(!CreateInstance(TW_INSTANCE_GUID)->AlreadyRunning());
+  }
+
+  void noWindowsSystemIsSaidOnce() {
+    // A prefix folder with nothing of Windows in it.
+    QTemporaryDir empty;
+    qputenv("WINEPREFIX", empty.path().toLocal8Bit());
+    std::unique_ptr<TTWPlatform> host = CreateHostPlatform();
+    SetPlatform(host.get());
+    TModalDriver driver;
+    QString text;
+    int drives = -1;
+    bool runEnabled = true;
+    driver.On("", [&](QWidget* D) {
+      text = static_cast<QMessageBox*>(D)->text();
+      drives = FrmMain->findChild<QListWidget*>("lvDrives")->count();
+      runEnabled = FrmMain->findChild<QPushButton*>("btnRun")->isEnabled();
+      static_cast<QMessageBox*>(D)->accept();
+      QTimer::singleShot(0, [] { FrmMain->close(); });
+    });
+    QApplication& app = *static_cast<QApplication*>(QCoreApplication::instance());
+    QCOMPARE(TidewellMain(app, {"/f", Settings()}), 0);
+    SetPlatform(FHost.get());
+    QCOMPARE(driver.Seen, QStringList{""});
+    QVERIFY2(text.contains(empty.path()), qPrintable(text));
+    QCOMPARE(drives, 0);
+    QVERIFY(!runEnabled);
   }
 
   void secondStartRaisesTheFirst_data() {
