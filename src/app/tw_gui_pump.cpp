@@ -15,8 +15,13 @@ void TTWMessagePump::Arm() {
 }
 
 void TTWMessagePump::Serve() {
-  // A handler that shows a modal dialog runs a nested loop; no second slice inside it.
-  if (FServing) return;
+  // A handler that shows a modal dialog runs a nested loop; no second slice inside it,
+  // and no zero timer spinning that loop either: the slice re-arms when it is over.
+  if (FServing) {
+    FTimer.stop();
+    FRearm = true;
+    return;
+  }
   FServing = true;
   using TClock = std::chrono::steady_clock;
   const TClock::time_point end = TClock::now() + FSlice;
@@ -33,4 +38,8 @@ void TTWMessagePump::Serve() {
     if (left.count() <= 0 || !FReceiver.WaitMessage(left)) break;
   }
   FServing = false;
+  if (FRearm) {
+    FRearm = false;
+    FTimer.start();
+  }
 }

@@ -34,4 +34,5 @@ class TTWMessagePump : public QObject {
   QTimer FTimer;
   std::chrono::microseconds FSlice{std::chrono::milliseconds(8)};
   bool FServing = false;
+  bool FRearm = false;
 };
