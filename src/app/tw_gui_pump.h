@@ -23,7 +23,9 @@ class TTWMessagePump : public QObject {
   // Starts serving (after a post, at the start of a run). Calling it again does nothing.
   void Arm();
   bool Armed() const { return FTimer.isActive(); }
-  // The longest time one slice keeps the event loop away.
+  // The longest time one slice keeps the event loop away: long enough that the turns of
+  // the event loop cost the workers little, short enough that timers and input stay
+  // well within 50 ms.
   void SetSlice(std::chrono::microseconds Slice) { FSlice = Slice; }
 
  private:
@@ -32,7 +34,7 @@ class TTWMessagePump : public QObject {
   TTWMessageReceiver& FReceiver;
   std::function<bool()> FBusy;
   QTimer FTimer;
-  std::chrono::microseconds FSlice{std::chrono::milliseconds(8)};
+  std::chrono::microseconds FSlice{std::chrono::milliseconds(16)};
   bool FServing = false;
   bool FRearm = false;
 };
