@@ -203,6 +203,52 @@ class StartupTest : public QObject {
     QVERIFY(idle);
   }
 
+  void secondStartDuringARunOnlyRaises() {
+    // The first instance's finder is held at the start of its walk while the second
+    // start comes and goes.
+    auto gates = std::make_unique<TGatePlatform>(CreateHostPlatform());
+    SetPlatform(gates.get());
+    TTWConfig cfg(Settings());
+    cfg.Load();
+    for (TTWDriveEntry& d : cfg.Current.Drives.Entries) d.Selected = d.Letter == 'C';
+    cfg.Save();
+    gates->FindText = "C:\\";
+    int exitCode = -1;
+    bool runningAfter = false, idleAtEnd = false;
+    QProcess* second = nullptr;
+    TTWStartupOptions o;
+    o.BeforeLoop = [&] {
+      QTimer::singleShot(0, [&] {
+        FrmMain->btnRunClick();
+        auto* poll = new QTimer(FrmMain);
+        connect(poll, &QTimer::timeout, [&, poll] {
+          if (!second && gates->FindGate.Reached()) {
+            second = Start({"/autorun"});
+            connect(second, &QProcess::finished, [&](int Code) {
+              exitCode = Code;
+              runningAfter = FrmMain->RunActive() && FrmMain->ThreadFind();
+              gates->FindGate.Open();
+            });
+          }
+          // The run ends with its report: close it.
+          if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+          if (second && second->state() == QProcess::NotRunning && !FrmMain->RunActive()) {
+            poll->stop();
+            idleAtEnd = true;
+            FrmMain->close();
+          }
+        });
+        poll->start(5);
+      });
+    };
+    QApplication& app = *static_cast<QApplication*>(QCoreApplication::instance());
+    QCOMPARE(TidewellMain(app, {"/f", Settings()}, o), 0);
+    SetPlatform(FHost.get());
+    QCOMPARE(exitCode, 0);
+    QVERIFY(runningAfter);
+    QVERIFY(idleAtEnd);
+  }
+
   void twoStartsRaceAndOneSurvives() {
     for (int round = 0; round < 3; ++round) {
       QProcess* a = Start({"/f", QString::fromStdString(Settings())});
