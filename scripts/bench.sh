@@ -6,12 +6,15 @@
 # correctness gate (every walker must report exactly the expected hit set, with find's
 # sizes), then hyperfine medians, printed as ratios measured in the same run.
 #
-#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only]
+#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only|--gui-only]
 #
+# --gui-only runs the desktop app's benchmarks alone: the finder run from the main window
+# (offscreen, real status panel) against the console front end's finder on the same tree,
+# with the main thread's timer lateness during the walk, and start-up to the main window
+# shown against a bare Qt window with one label.
 # --quick uses a tree a tenth of the size and fewer runs (a smoke test of the harness).
-# The dialogs benchmark (the Found files list with 100,000 entries) needs Qt, so it is
-# built with the GUI on in its own folder (GUI_BUILD_DIR, default build/bench-gui) and
-# runs on the offscreen platform.
+# The desktop app's benchmarks (the main window's finder, start-up, the Found files list
+# with 100,000 entries) run on the offscreen platform.
 # Environment: BUILD_DIR (default build/bench), RUNS (15), SHRED_RUNS (5), TW_BENCH_TMPFS
 # (/dev/shm/tw-bench), TW_BENCH_DISK (/var/tmp/tw-bench). Not run by the tests.
 set -euo pipefail
@@ -27,23 +30,21 @@ for a in "$@"; do
     --handoff-only) what=handoff ;;
     --inuse-only) what=inuse ;;
     --dialogs-only) what=dialogs ;;
-    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only]" >&2; exit 2 ;;
+    --gui-only) what=gui ;;
+    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only|--gui-only]" >&2; exit 2 ;;
   esac
 done
 
 bash scripts/setup.sh
 build=${BUILD_DIR:-build/bench}
-if [ "$what" != dialogs ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=OFF >/dev/null
-  cmake --build "$build" -j 2 --target bench_gen_tree bench_floor bench_scan bench_shred bench_handoff bench_inuse
-  B=$(cd "$build/bin" && pwd)
-fi
-if [ "$what" = all ] || [ "$what" = dialogs ]; then
-  gui_build=${GUI_BUILD_DIR:-build/bench-gui}
-  cmake -S . -B "$gui_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=ON >/dev/null
-  cmake --build "$gui_build" -j 2 --target bench_dialogs
-  G=$(cd "$gui_build/bin" && pwd)
-fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=ON >/dev/null
+targets=(bench_gen_tree bench_floor bench_scan bench_shred bench_handoff bench_inuse)
+[ "$what" = gui ] && targets=(bench_gen_tree bench_gui_find bench_gui_startup)
+[ "$what" = dialogs ] && targets=(bench_dialogs)
+[ "$what" = all ] && targets+=(bench_gui_find bench_gui_startup bench_dialogs)
+cmake --build "$build" -j 2 --target "${targets[@]}"
+B=$(cd "$build/bin" && pwd)
+G=$B
 out=$(mkdir -p "$build/results" && cd "$build/results" && pwd)
 
 if [ "$quick" = 1 ]; then
@@ -233,7 +234,34 @@ inuse_bench() {
   "$B/bench_inuse" --dir "$dir" --files "$n" --rounds "$shred_runs"
 }
 
+gui_bench() {
+  local base=$1 root=$1/tree-$dirs-$files
+  if [ ! -d "$root" ]; then
+    rm -rf "$root" "$root.expected" "$root.masks"
+    mkdir -p "$base"
+    echo "generating $root ($dirs directories, $files files)"
+    "$B/bench_gen_tree" "$root" --dirs "$dirs" --files "$files" --seed 1
+  fi
+  echo "== desktop app: the finder run from the main window (offscreen) vs the console finder"
+  "$B/bench_gui_find" --root "$root" --runs "$runs" 2> "$out/gui-find.log"
+  echo "== desktop app: start-up to the main window shown vs a bare Qt window with one label"
+  local json=$out/gui-startup.json
+  QT_QPA_PLATFORM=offscreen hyperfine -N --warmup 3 --runs "$runs" --export-json "$json" --style basic \
+    -n bare "$B/bench_gui_startup --bare" \
+    -n tidewell "$B/bench_gui_startup --tidewell --root $root" >"$out/gui-startup.log" 2>&1
+  python3 - "$json" <<'EOF2'
+import json, statistics, sys
+res = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+med = {k: statistics.median(r["times"]) * 1000 for k, r in res.items()}
+print("start-up medians: bare Qt window %.1f ms, tidewell main window %.1f ms" % (med["bare"], med["tidewell"]))
+print("ratio tidewell/bare %.2f (target <= 2.00)" % (med["tidewell"] / med["bare"]))
+EOF2
+}
+
 status=0
+if [ "$what" = all ] || [ "$what" = gui ]; then
+  gui_bench "$tmpfs_dir" || status=1
+fi
 if [ "$what" = all ] || [ "$what" = walk ]; then
   walk_tree tmpfs "$tmpfs_dir" || status=1
   walk_tree disk "$disk_dir" || status=1

@@ -7,7 +7,7 @@ endif()
 add_library(tw_windows STATIC ${_windows})
 set_target_properties(tw_windows PROPERTIES AUTOMOC ON AUTORCC ON)
 target_include_directories(tw_windows PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(tw_windows PUBLIC tw_core Qt6::Widgets)
+target_link_libraries(tw_windows PUBLIC tw_core Qt6::Widgets Qt6::Network)
 
 file(GLOB _program CONFIGURE_DEPENDS app/tidewell*.cpp)
 if(_program)
