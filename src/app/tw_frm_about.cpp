@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QFont>
 #include <QFrame>
 #include <QGroupBox>
 #include <QMouseEvent>
@@ -80,6 +81,10 @@ std::string FormatCopyright(const std::string& Template, int Year, const std::st
 TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   setObjectName("FrmAbout");
   setFixedSize(602, 305);
+  // The design's font; hosts without Tahoma get their sans-serif face at the same size.
+  QFont DesignFont(QStringLiteral("Tahoma"), 8);
+  DesignFont.setStyleHint(QFont::SansSerif);
+  setFont(DesignFont);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   PanelMain = new QFrame(this);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QFont>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -67,6 +68,15 @@ T* Make(QWidget* Parent, const char* Name, int X, int Y, int W, int H) {
   return W_;
 }
 
+// The warning lines have a fixed width; a face wider than the design's gets a smaller size
+// rather than losing the end of a sentence.
+void FitLine(QLabel* Label) {
+  QFont F = Label->parentWidget()->font();
+  while (F.pointSizeF() > 6 && QFontMetrics(F).horizontalAdvance(Label->text()) > Label->width())
+    F.setPointSizeF(F.pointSizeF() - 0.5);
+  Label->setFont(F);
+}
+
 void FillList(TTWListBox* Box, const TStringList& Lines) {
   Box->clear();
   for (const std::string& Line : Lines) Box->AddLine(Line);
@@ -127,6 +137,10 @@ void TTWListBox::updateGeometries() {
 TFrmOptions::TFrmOptions(QWidget* Parent) : QDialog(Parent) {
   setObjectName("FrmOptions");
   setFixedSize(631, 317);
+  // The design's font; hosts without Tahoma get their sans-serif face at the same size.
+  QFont DesignFont(QStringLiteral("Tahoma"), 8);
+  DesignFont.setStyleHint(QFont::SansSerif);
+  setFont(DesignFont);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   pgcOptions = Make<QTabWidget>(this, "pgcOptions", 8, 8, 607, 233);
@@ -271,6 +285,8 @@ void TFrmOptions::TranslateForm(bool /*Retranslate*/) {
   lbAdvancedUsers2->setText(
       Tr("You should not change these settings unless you know what effect the changes will "
          "have on your system."));
+  FitLine(lblAdvancedUsers1);
+  FitLine(lbAdvancedUsers2);
   gbFileSearchMasks->setTitle(Tr("File search masks (wildcards)"));
   gbFileExceptions->setTitle(Tr("File exceptions (wildcards)"));
   gbDirectoryExceptions->setTitle(Tr("Directory exceptions (wildcards)"));
