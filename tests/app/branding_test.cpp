@@ -174,6 +174,20 @@ TEST_F(BrandingFile, OurShippedFileParses) {
   EXPECT_FALSE(V.Copyright.empty());
 }
 
+TEST_F(BrandingFile, TheBuiltFileBesideTheProgramIsOurs) {
+  // The build's tool stored data/branding.ini beside the test programs as lamecore.dll.
+  const std::string Built = GetBrandingFileName();
+  if (!fs::exists(Built)) GTEST_SKIP() << Built << " not built";
+  TGlobalVars V;
+  std::string Why;
+  ASSERT_TRUE(ReadBrandingFile(Built, V, Why)) << Why;
+  EXPECT_FALSE(V.Version.empty());
+  EXPECT_EQ(V.Version.find('@'), std::string::npos);  // the version was filled in
+  EXPECT_EQ(V.SkinName, kSkin);
+  EXPECT_EQ(V.HelpHomePageLink.rfind("https://", 0), 0u);
+  EXPECT_FALSE(V.HelpSupportLink.empty());
+}
+
 TEST_F(BrandingFile, UnreadableFilesGiveTheReasonAndTheDefaults) {
   struct TCase {
     const char* Name;
