@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <system_error>
 #include <thread>
@@ -55,8 +55,7 @@ bool HostReadWholeFile(const std::string& Path, std::string& Data) {
   return ReadAllFromFd(F.Get(), Data, static_cast<size_t>(-1));
 }
 
-bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data,
-                       std::string& Why) {
+bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data, std::string& Why) {
   // Non-blocking, so that a FIFO in the file's place does not wait for a writer.
   TFd F(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!F.Valid()) {

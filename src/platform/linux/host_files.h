@@ -14,8 +14,7 @@ bool WriteAllToFd(int Fd, const std::string& Data);
 bool HostReadWholeFile(const std::string& Path, std::string& Data);
 // The same, refusing anything but a regular file of at most Limit bytes; Why is the
 // system's reason for a failure.
-bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data,
-                       std::string& Why);
+bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data, std::string& Why);
 // Atomic replace: ".<name>.XXXXXX" beside the file, written, synced, renamed over it, and
 // the folder synced. On failure the temporary file goes and the old file stays. Refused
 // in a folder that is not the user's own or that others may write to.
