@@ -1,10 +1,10 @@
 #include "app/tw_frm_main.h"
+#include "app/tw_gui_branding.h"
 
 #include <QAccessible>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -260,14 +260,13 @@ void TFrmMain::LoadBranding() {
   const QString title = QApplication::applicationDisplayName();
   setWindowTitle(title);
   gbRunCleaner->setTitle(QString("Run %1").arg(title));
-  const QString logo = Q(GetProgramDir() + "logo.png");
-  if (QFile::exists(logo)) {
-    QPixmap pm(logo);
-    if (!pm.isNull()) {
-      ImageRight->setPixmap(pm.width() > 256 || pm.height() > 256
-                                ? pm.scaled(256, 256, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                                : pm);
-    }
+  // The values, then the logo; each failure shows the open error and keeps the defaults.
+  LoadBrandingValues(this);
+  const QPixmap pm = LoadBrandingPicture(GetLogoFileName(), this);
+  if (!pm.isNull()) {
+    ImageRight->setPixmap(pm.width() > 256 || pm.height() > 256
+                              ? pm.scaled(256, 256, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                              : pm);
   }
   ApplySkin(GlobalVars.SkinName);
 }

@@ -39,3 +39,18 @@ TTWPlatform& Platform() {
 void SetPlatform(TTWPlatform* P) {
   g_override = P;
 }
+
+bool TTWPlatform::ReadSmallFile(const std::string& HostPath, size_t Limit, std::string& Data,
+                                std::string& Why) {
+  std::string All;
+  if (!ReadWholeFile(HostPath, All)) {
+    Why = "The file cannot be read.";
+    return false;
+  }
+  if (All.size() > Limit) {
+    Why = "The file is too large.";
+    return false;
+  }
+  Data.swap(All);
+  return true;
+}

@@ -7,6 +7,7 @@
 // branding) are marked as such and use the host's separator.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -208,6 +209,11 @@ class TTWPlatform {
   virtual char HostPathDelimiter() = 0;          // '/' on Linux, '\\' on Windows
   // Whole-file read, opened without denying other processes any access.
   virtual bool ReadWholeFile(const std::string& HostPath, std::string& Data) = 0;
+  // Reads a small file of the program's whole, for files a deployer may get wrong: false
+  // when it cannot be opened, is not a regular file or holds more than Limit bytes, with
+  // the system's reason in Why. A FIFO or device in its place never blocks the caller.
+  virtual bool ReadSmallFile(const std::string& HostPath, size_t Limit, std::string& Data,
+                             std::string& Why);
   // Replaces the file atomically: a temporary file in the same folder, created
   // exclusively and never through a link, flushed, then renamed over the old one. On
   // failure the old file stays as it was and false is returned. Works in any folder the

@@ -114,7 +114,20 @@ class TGatePlatform : public TTWPlatform {
   }
   // Never hand a link to the desktop from a test: count it.
   void OpenLink(const std::string&) override { ++Links; }
-  void ShowProperties(const std::string&) override {}
+  bool ShowProperties(const std::string&) override { return true; }
+  bool DriveInsideSystem(char L) override { return I->DriveInsideSystem(L); }
+  void BeginDeleteRun() override { I->BeginDeleteRun(); }
+  void EndDeleteRun() override { I->EndDeleteRun(); }
+  std::unique_ptr<TTWIniFile> OpenIniFile(const std::string& F) override {
+    return I->OpenIniFile(F);
+  }
+  bool ReadSmallFile(const std::string& P, size_t L, std::string& D, std::string& W) override {
+    return I->ReadSmallFile(P, L, D, W);
+  }
+  bool GetHostPath(const std::string& P, std::string& H) override { return I->GetHostPath(P, H); }
+  bool GetLastWriteTime(const std::string& P, int64_t& S) override {
+    return I->GetLastWriteTime(P, S);
+  }
   std::string GetEnvironmentVariable(const std::string& N) override {
     return I->GetEnvironmentVariable(N);
   }

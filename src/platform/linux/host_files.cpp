@@ -11,10 +11,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -189,6 +192,33 @@ bool CreateTemporary(int DirFd, const std::string& Name, mode_t Mode, std::strin
 }
 
 }  // namespace
+
+bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data, std::string& Why) {
+  // Non-blocking, so that a FIFO in the file's place does not wait for a writer.
+  TFd F(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!F.Valid()) {
+    Why = std::generic_category().message(errno);
+    return false;
+  }
+  struct stat S;
+  if (fstat(F.Get(), &S) != 0) {
+    Why = std::generic_category().message(errno);
+    return false;
+  }
+  if (S_ISDIR(S.st_mode)) {
+    Why = std::generic_category().message(EISDIR);
+    return false;
+  }
+  if (!S_ISREG(S.st_mode)) {
+    Why = "Not a regular file";
+    return false;
+  }
+  if (static_cast<uint64_t>(S.st_size) > Limit || !ReadAllFromFd(F.Get(), Data, Limit)) {
+    Why = std::generic_category().message(EFBIG);
+    return false;
+  }
+  return true;
+}
 
 bool HostReplaceFile(const std::string& Path, const std::string& Data) {
   TFd D;

@@ -12,6 +12,9 @@ bool ReadAllFromFd(int Fd, std::string& Data, size_t Limit);
 bool WriteAllToFd(int Fd, const std::string& Data);
 
 bool HostReadWholeFile(const std::string& Path, std::string& Data);
+// Whole-file read, refusing anything but a regular file of at most Limit bytes; Why is the
+// system's reason for a failure.
+bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data, std::string& Why);
 // Atomic replace, as TTWPlatform::ReplaceFile describes: links followed to the file they
 // name (in a sticky world-writable folder only links of ours or of the folder's owner),
 // ".<name>.XXXXXX" created exclusively beside that file and locked while it is written,

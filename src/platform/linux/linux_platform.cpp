@@ -321,6 +321,10 @@ class TLinuxPlatform : public TTWPlatform {
   bool ReadWholeFile(const std::string& HostPath, std::string& Data) override {
     return HostReadWholeFile(HostPath, Data);
   }
+  bool ReadSmallFile(const std::string& HostPath, size_t Limit, std::string& Data,
+                     std::string& Why) override {
+    return HostReadSmallFile(HostPath, Limit, Data, Why);
+  }
   bool ReplaceFile(const std::string& HostPath, const std::string& Data) override {
     return HostReplaceFile(HostPath, Data);
   }
