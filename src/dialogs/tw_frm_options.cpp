@@ -1,5 +1,8 @@
 #include "dialogs/tw_frm_options.h"
 
+#include <algorithm>
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFont>
@@ -75,6 +78,19 @@ void FitLine(QLabel* Label) {
   while (F.pointSizeF() > 6 && QFontMetrics(F).horizontalAdvance(Label->text()) > Label->width())
     F.setPointSizeF(F.pointSizeF() - 0.5);
   Label->setFont(F);
+}
+
+// Likewise a tick or option box: it first takes the room left in its group box, then a
+// smaller size, so that a wider face than the design's never cuts its caption.
+void FitButton(QAbstractButton* Button) {
+  const int Room = Button->parentWidget()->width() - Button->x() - 4;
+  if (Button->sizeHint().width() > Button->width() && Room > Button->width())
+    Button->resize(std::min(Room, Button->sizeHint().width()), Button->height());
+  QFont F = Button->font();
+  while (F.pointSizeF() > 6 && Button->sizeHint().width() > Button->width()) {
+    F.setPointSizeF(F.pointSizeF() - 0.5);
+    Button->setFont(F);
+  }
 }
 
 void FillList(TTWListBox* Box, const TStringList& Lines) {
@@ -287,6 +303,8 @@ void TFrmOptions::TranslateForm(bool /*Retranslate*/) {
          "have on your system."));
   FitLine(lblAdvancedUsers1);
   FitLine(lbAdvancedUsers2);
+  for (QAbstractButton* B : findChildren<QAbstractButton*>())
+    if (qobject_cast<QCheckBox*>(B) || qobject_cast<QRadioButton*>(B)) FitButton(B);
   gbFileSearchMasks->setTitle(Tr("File search masks (wildcards)"));
   gbFileExceptions->setTitle(Tr("File exceptions (wildcards)"));
   gbDirectoryExceptions->setTitle(Tr("Directory exceptions (wildcards)"));
