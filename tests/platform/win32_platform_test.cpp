@@ -5,17 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#undef DeleteFile
-#undef RemoveDirectory
-#undef GetDriveType
-#undef GetDiskFreeSpace
-#undef GetWindowsDirectory
-#undef GetTempPath
-#undef GetFullPathName
-#undef GetPrivateProfileString
-#undef ReplaceFile
-#undef GetEnvironmentVariable
-#undef RegQueryValue
+#include "platform/win32/win_unmacro.h"
 
 #include <cstdlib>
 #include <map>

@@ -10,17 +10,7 @@
 // The platform header first: it declares names that the Windows headers make macros.
 #include "platform/win32/win_text.h"
 
-#undef DeleteFile
-#undef RemoveDirectory
-#undef GetDriveType
-#undef GetDiskFreeSpace
-#undef GetWindowsDirectory
-#undef GetTempPath
-#undef GetFullPathName
-#undef GetPrivateProfileString
-#undef ReplaceFile
-#undef GetEnvironmentVariable
-#undef RegQueryValue
+#include "platform/win32/win_unmacro.h"
 
 #include <memory>
 #include <string>

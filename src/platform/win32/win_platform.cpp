@@ -6,17 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#undef DeleteFile
-#undef RemoveDirectory
-#undef GetDriveType
-#undef GetDiskFreeSpace
-#undef GetWindowsDirectory
-#undef GetTempPath
-#undef GetFullPathName
-#undef GetPrivateProfileString
-#undef ReplaceFile
-#undef GetEnvironmentVariable
-#undef RegQueryValue
+#include "platform/win32/win_unmacro.h"
 
 #include <string>
 #include <vector>
