@@ -76,7 +76,12 @@ printf 'xyz' >"$W/ābc.tmp"
 printf 'wxyz' >"$W/abc.tmp"
 rm -f "$P0/.update-timestamp"  # "disable" would stop wineboot
 use "$P0"
-wineboot -u >/dev/null 2>&1
+# A first start of Wine on a machine has been seen to fail once (exit 53); try again once.
+if ! wineboot -u >/dev/null 2>&1; then
+  echo "wineboot failed; once more" >&2
+  wineserver -k 2>/dev/null || true
+  wineboot -u >/dev/null 2>&1
+fi
 wineserver -w
 mkdir -p "$P0/zroot/tw"
 cp build/mingw64/bin/tidewell-cli.exe "$P0/zroot/tw/"

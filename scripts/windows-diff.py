@@ -24,6 +24,12 @@ ALLOWED = {
         "a symbolic link to a file: the Linux backend removes the link itself; under "
         "Wine a link cannot be opened as itself, so the Windows build refuses to touch it "
         "(Wine would delete or overwrite the file it leads to)",
+    "link-to-folder-not-listed":
+        "a symbolic link to a folder inside a collected folder: the Linux backend lists it "
+        "as the link it is, so that it is removed as a link; the Windows backend reports no "
+        "reparse tag yet, cannot tell such a link from a mount point and leaves both out "
+        "(and under Wine a link cannot be opened as itself), so it is neither listed nor "
+        "removed",
     "recycle-bin-under-wine":
         "the Recycle Bin method: the Linux backend moves the entry to the desktop's trash; "
         "the Windows build refuses it under Wine, whose shell deletes for good whenever "
@@ -92,6 +98,9 @@ def compare_entries(lin_file, win_file, prefix):
         if len(a) != len(b):
             if not b and outside_ansi(k[0]):
                 allowed.append(("name-outside-ansi", k[0]))
+            elif not b and k[1] == "File" and (is_link(prefix, k[0]) or is_link_before(k[0])) \
+                    and os.path.isdir(unix_path(prefix, k[0])):
+                allowed.append(("link-to-folder-not-listed", k[0]))
             else:
                 faults.append("%s: %d entries (Linux) against %d (Windows)" % (k, len(a), len(b)))
             continue
