@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "config/tw_types.h"
 #include "dialogs/tw_file_model.h"
 #include "dialogs/tw_frm_select.h"
@@ -29,11 +30,6 @@
 #include "search/tw_helper.h"
 
 namespace {
-
-double Median(std::vector<double> V) {
-  std::sort(V.begin(), V.end());
-  return V[V.size() / 2];
-}
 
 // Paths as a run finds them: many folders, names in no particular order.
 void Fill(TTWFileList& List, int N) {

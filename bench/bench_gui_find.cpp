@@ -22,6 +22,7 @@
 #include "app/tw_frm_main.h"
 #include "app/tw_gui_status.h"
 #include "bench_prefix.h"
+#include "bench_util.h"
 #include "config/tw_config.h"
 #include "dialogs/tw_frm_deleted.h"
 #include "dialogs/tw_frm_select.h"
@@ -31,17 +32,6 @@
 #include "search/tw_thread_find.h"
 
 namespace {
-
-using TClock = std::chrono::steady_clock;
-
-double Ms(TClock::duration D) {
-  return std::chrono::duration<double, std::milli>(D).count();
-}
-
-double Median(std::vector<double> V) {
-  std::sort(V.begin(), V.end());
-  return V.empty() ? 0 : V[V.size() / 2];
-}
 
 // The console front end's loop: wait, dispatch, until the end message.
 double PeerRun(TTWConfig& Cfg, int& Hits) {

@@ -19,21 +19,11 @@
 #include <vector>
 
 #include "bench_prefix.h"
+#include "bench_util.h"
 #include "platform/linux/wine_delete.h"
 #include "platform/tw_platform.h"
 
 namespace {
-
-using TClock = std::chrono::steady_clock;
-
-double Ms(TClock::duration D) {
-  return std::chrono::duration<double, std::milli>(D).count();
-}
-
-double Median(std::vector<double> V) {
-  std::sort(V.begin(), V.end());
-  return V.empty() ? 0 : V[V.size() / 2];
-}
 
 // Makes the files; returns their Windows paths.
 std::vector<std::string> Fill(const std::string& Dir, int N) {
