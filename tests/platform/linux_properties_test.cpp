@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "linux_test_util.h"
+#include "platform/linux/host_files.h"
 #include "platform/linux/host_shell.h"
 
 namespace {
@@ -20,13 +21,14 @@ std::string ReadText(const std::string& Path) {
   return S.str();
 }
 
-// Puts a script named gdbus first on PATH and points the session bus somewhere.
+// Puts a script named gdbus (or Name) first on PATH and points the session bus somewhere.
 class FakeGdbus {
  public:
-  FakeGdbus(const std::string& Dir, const std::string& Body) : FDir(Dir + "/fakebin") {
+  FakeGdbus(const std::string& Dir, const std::string& Body, const std::string& Name = "gdbus")
+      : FDir(Dir + "/fakebin") {
     mkdir(FDir.c_str(), 0755);
-    std::ofstream(FDir + "/gdbus") << "#!/bin/sh\n" << Body << "\n";
-    chmod((FDir + "/gdbus").c_str(), 0755);
+    std::ofstream(FDir + "/" + Name) << "#!/bin/sh\n" << Body << "\n";
+    chmod((FDir + "/" + Name).c_str(), 0755);
     const char* Old = getenv("PATH");
     FOldPath = Old ? Old : "";
     setenv("PATH", (FDir + ":" + FOldPath).c_str(), 1);
@@ -145,6 +147,20 @@ TEST_F(PropertiesTest, AHungCallIsEndedAtTheTimeout) {
   const auto T0 = std::chrono::steady_clock::now();
   EXPECT_FALSE(twl::HostShowItemProperties(Host, 200));
   EXPECT_LT(std::chrono::steady_clock::now() - T0, std::chrono::seconds(30));
+}
+
+// A link reaches xdg-open as one argument; one that xdg-open would take for an option
+// never reaches it.
+TEST_F(PropertiesTest, LinksGoToXdgOpenButNeverAsAnOption) {
+  FakeGdbus Tool(Pfx.Root(), "printf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/args\"", "xdg-open");
+  twl::HostOpenLink("--help");
+  twl::HostOpenLink("-x https://example.invalid/");
+  twl::HostOpenLink("https://example.invalid/a b");
+  const auto T0 = std::chrono::steady_clock::now();
+  while (ReadText(Tool.ArgsFile()).empty() &&
+         std::chrono::steady_clock::now() - T0 < std::chrono::seconds(30))
+    usleep(10000);
+  EXPECT_EQ(ReadText(Tool.ArgsFile()), "https://example.invalid/a b\n");
 }
 
 }  // namespace

@@ -265,7 +265,9 @@ std::string HostProgramFileName() {
 }
 
 void HostOpenLink(const std::string& Target) {
-  if (Target.empty()) return;
+  // xdg-open would take a leading '-' for one of its options; no link or file name of
+  // ours starts so, so such a target opens nothing, as an unusable link does.
+  if (Target.empty() || Target[0] == '-') return;
   std::string Prog = "xdg-open";
   std::vector<char> Arg(Target.begin(), Target.end());
   Arg.push_back('\0');
