@@ -14,6 +14,7 @@
 #include "app/UtilFuncs.h"
 #include "app/globals.h"
 #include "app/tw_gui_branding.h"
+#include "app/tw_gui_skin.h"
 #include "app/tw_i18n.h"
 
 TFrmAbout* FrmAbout = nullptr;
@@ -81,10 +82,7 @@ std::string FormatCopyright(const std::string& Template, int Year, const std::st
 TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   setObjectName("FrmAbout");
   setFixedSize(602, 305);
-  // The design's font; hosts without Tahoma get their sans-serif face at the same size.
-  QFont DesignFont(QStringLiteral("Tahoma"), 8);
-  DesignFont.setStyleHint(QFont::SansSerif);
-  setFont(DesignFont);
+  setFont(DesignFont());
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   PanelMain = new QFrame(this);

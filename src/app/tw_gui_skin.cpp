@@ -72,3 +72,9 @@ std::string ApplySkin(const std::string& Name) {
 std::string CurrentSkinName() {
   return g_current;
 }
+
+QFont DesignFont() {
+  QFont F(QStringLiteral("Tahoma"), 8);
+  F.setStyleHint(QFont::SansSerif);
+  return F;
+}

@@ -2,6 +2,8 @@
 // changes nothing of the windows' behaviour, texts or layout.
 #pragma once
 
+#include <QFont>
+
 #include <string>
 #include <vector>
 
@@ -14,3 +16,5 @@ std::vector<std::string> InternalSkinNames();
 std::string ApplySkin(const std::string& Name);
 // The skin in effect, empty before ApplySkin.
 std::string CurrentSkinName();
+// The windows' design font; hosts without Tahoma get their sans-serif face at its size.
+QFont DesignFont();

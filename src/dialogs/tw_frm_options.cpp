@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <algorithm>
 
+#include "app/tw_gui_skin.h"
 #include "app/tw_i18n.h"
 #include "config/tw_config.h"
 #include "search/tw_helper.h"
@@ -153,10 +154,7 @@ void TTWListBox::updateGeometries() {
 TFrmOptions::TFrmOptions(QWidget* Parent) : QDialog(Parent) {
   setObjectName("FrmOptions");
   setFixedSize(631, 317);
-  // The design's font; hosts without Tahoma get their sans-serif face at the same size.
-  QFont DesignFont(QStringLiteral("Tahoma"), 8);
-  DesignFont.setStyleHint(QFont::SansSerif);
-  setFont(DesignFont);
+  setFont(DesignFont());
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   pgcOptions = Make<QTabWidget>(this, "pgcOptions", 8, 8, 607, 233);
