@@ -6,12 +6,14 @@
 //
 // Meant for scripts/screenshots.sh, under Xvfb. Nothing is deleted: the Found files
 // dialog is declined after its picture, then a second run with the review confirmed
-// produces the Deleted files report on the sample system.
+// produces the Deleted files report on the sample system. Then one window is taken in
+// each of the other interface languages.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -37,6 +39,22 @@ void Save(QWidget* W, const char* Name) {
   const QString file = g_out + "/" + Name + ".png";
   if (!pm.save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
   std::printf("%s\n", qPrintable(file));
+}
+
+// Saves every page of the tab control Tabs of W, one picture per page, then runs Then.
+void SavePages(QWidget* W, const char* Tabs, QStringList Names, std::function<void()> Then) {
+  auto* tabs = W->findChild<QTabWidget*>(Tabs);
+  if (!tabs) {
+    Save(W, qPrintable(Names.value(0)));
+    Then();
+    return;
+  }
+  for (int i = 0; i < tabs->count() && i < Names.size(); ++i) {
+    tabs->setCurrentIndex(i);
+    Save(W, qPrintable(Names[i]));
+  }
+  tabs->setCurrentIndex(0);
+  Then();
 }
 
 // Runs Then once W has been on screen for a moment (painted, fonts settled).
@@ -83,6 +101,33 @@ int main(int argc, char** argv) {
   QTemporaryDir runtime;
   TShowHook selectHook, deletedHook;
   int run = 0;
+  // One window in each of the other languages, then back to English and out.
+  std::function<void()> ShootLanguages = [] {
+    FrmMain->SelectLanguage("nl", true);
+    Save(FrmMain, "main-window-nl");
+    FrmMain->SelectLanguage("de", true);
+    FrmOptions->open();
+    WhenShown(FrmOptions, [] {
+      Save(FrmOptions, "options-de");
+      FrmOptions->reject();
+      FrmMain->SelectLanguage("fr", true);
+      FrmAbout->open();
+      WhenShown(FrmAbout, [] {
+        Save(FrmAbout, "about-fr");
+        FrmAbout->reject();
+        FrmMain->SelectLanguage("ja", true);
+        Save(FrmMain, "main-window-ja");
+        FrmMain->SelectLanguage("tr", true);
+        FrmOptions->open();
+        WhenShown(FrmOptions, [] {
+          SavePages(FrmOptions, "pgcOptions", {"options-tr", "options-advanced-tr"}, [] {});
+          FrmOptions->reject();
+          FrmMain->SelectLanguage("en", true);
+          FrmMain->close();
+        });
+      });
+    });
+  };
   TTWStartupOptions o;
   o.InstanceFolder = runtime.path().toStdString();
   o.BeforeLoop = [&] {
@@ -113,11 +158,11 @@ int main(int argc, char** argv) {
       Save(FrmMain, "main-window");
       FrmAbout->open();
       WhenShown(FrmAbout, [&] {
-        Save(FrmAbout, "about");
+        SavePages(FrmAbout, "PageControlMain", {"about", "about-license", "about-update"}, [] {});
         FrmAbout->reject();
         FrmOptions->open();
         WhenShown(FrmOptions, [&] {
-          Save(FrmOptions, "options");
+          SavePages(FrmOptions, "pgcOptions", {"options", "options-advanced"}, [] {});
           FrmOptions->reject();
           run = 1;
           FrmMain->btnRunClick();
@@ -132,7 +177,7 @@ int main(int argc, char** argv) {
             }
             wait->stop();
             Save(FrmMain, "main-window-finished");
-            FrmMain->close();
+            ShootLanguages();
           });
           wait->start(100);
         });
