@@ -14,11 +14,13 @@
 // --print writes "size<TAB>path" per hit, with R in place of "C:" and "/" separators.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "bench_prefix.h"
 #include "config/tw_config.h"
+#include "platform/linux/wine_find.h"
 #include "platform/tw_messages.h"
 #include "search/tw_files.h"
 #include "search/tw_helper.h"
@@ -44,7 +46,9 @@ class TInlineFind : public TTWThreadFind {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: bench_scan --root R [--status=sync|none] [--no-spin] [--print]\n");
+  std::fprintf(stderr,
+               "usage: bench_scan --root R [--status=sync|none] [--no-spin] [--readahead=N] "
+               "[--print]\n");
   return 2;
 }
 
@@ -63,6 +67,8 @@ int main(int argc, char** argv) {
       print = true;
     else if (a == "--no-spin")
       spin = false;
+    else if (a.rfind("--readahead=", 0) == 0)
+      twl::GReadAheadThreads.store(std::atoi(a.c_str() + 12));
     else
       return Usage();
   }
@@ -101,15 +107,18 @@ int main(int argc, char** argv) {
     if (!spin) receiver.SetSpinning(false);  // else the product's own choice
 
     TTWFileList list(cfg.Current);
+    TTWReadAheadStats ra;
     auto start = std::chrono::steady_clock::now();
     if (status == "sync") {
       TTWThreadFind find(&list, cfg, &receiver);
       find.Resume();
       receiver.RunUntil([&] { return finished; });
+      ra = find.ReadAheadStats();
     } else {
       TInlineFind find(&list, cfg, &receiver);
       find.Resume();
       find.WaitFor();
+      ra = find.ReadAheadStats();
     }
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -135,6 +144,14 @@ int main(int argc, char** argv) {
                  static_cast<unsigned long long>(st.SenderSleeps),
                  static_cast<unsigned long long>(st.ReceiverSleeps),
                  static_cast<unsigned long long>(st.Wakes));
+    std::fprintf(
+        stderr,
+        "read-ahead: listed %llu  used %llu  waited %llu  refused %llu  dropped %llu  "
+        "peak %llu KiB\n",
+        static_cast<unsigned long long>(ra.Listed), static_cast<unsigned long long>(ra.Used),
+        static_cast<unsigned long long>(ra.Waited), static_cast<unsigned long long>(ra.Refused),
+        static_cast<unsigned long long>(ra.Dropped),
+        static_cast<unsigned long long>(ra.PeakBytes / 1024));
     Config = nullptr;
     Helper = nullptr;
   } catch (const std::exception& e) {
