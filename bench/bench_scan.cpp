@@ -1,7 +1,8 @@
 // The product's drive search on a host tree, for timing against the floor walker, find
 // and fd.
 //
-//   bench_scan --root R [--status=sync|none] [--no-spin] [--readahead=N] [--print] [--memory]
+//   bench_scan --root R [--status=sync|none] [--no-spin] [--readahead=N] [--readahead-eager]
+//              [--print] [--memory]
 //
 // A temporary prefix maps drive C: to R; the settings are the defaults with only drive C
 // ticked and every step but the mask search switched off, so the real finder thread runs
@@ -12,7 +13,8 @@
 // spins as the product decides (not when the process may use only one CPU); --no-spin
 // turns spinning off.
 // --readahead=N runs the folder read-ahead with N threads (0: none; by default as the
-// product decides). --print writes "size<TAB>path" per hit, with R in place of "C:" and
+// product decides; --readahead-eager from the start of the walk, however fast the
+// listings). --print writes "size<TAB>path" per hit, with R in place of "C:" and
 // "/" separators. --memory prints the heap the found list takes per entry against its
 // path's length, and the peak resident size. Read-ahead and hand-off counters go to stderr.
 #include <malloc.h>
@@ -54,7 +56,7 @@ class TInlineFind : public TTWThreadFind {
 int Usage() {
   std::fprintf(stderr,
                "usage: bench_scan --root R [--status=sync|none] [--no-spin] [--readahead=N] "
-               "[--print] [--memory]\n");
+               "[--readahead-eager] [--print] [--memory]\n");
   return 2;
 }
 
@@ -75,6 +77,8 @@ int main(int argc, char** argv) {
       memory = true;
     else if (a == "--no-spin")
       spin = false;
+    else if (a == "--readahead-eager")
+      twl::GReadAheadEager.store(true);
     else if (a.rfind("--readahead=", 0) == 0)
       twl::GReadAheadThreads.store(std::atoi(a.c_str() + 12));
     else

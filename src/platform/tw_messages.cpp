@@ -20,14 +20,14 @@ constexpr int64_t kMaxSpinNs = 100'000;
 constexpr uint32_t kProbeEvery = 64;
 // The receiver waits for the worker's next message, which comes after the worker has
 // listed a directory. A wake-up from sleep costs the worker 50-100 us in a virtual
-// machine, so while messages come faster than that the receiver spins, for about twice
-// the gap it has been seeing (the gaps of the last round trips, smoothed), and no
-// longer: when the worker stalls (a cold disk, a large folder) the receiver sleeps
-// rather than burn a CPU the worker's helpers could use. Once gaps exceed the longest
-// spin, a short probe now and then finds out whether they have become short again.
-constexpr int64_t kReceiverMinSpinNs = 5'000;
+// machine, and one every few directories doubles the cost of the hand-off, so the
+// receiver keeps spinning for as long as the last gaps took (the budget doubles after a
+// message that came in time and halves after one that did not), and never gives up
+// altogether: it spins only while the worker runs on another CPU, where the spin takes
+// nothing from it. Past 200 us a wake-up costs the worker little against the gap, and a
+// longer spin only burns a CPU while the worker waits for the disk.
+constexpr int64_t kReceiverMinSpinNs = 50'000;
 constexpr int64_t kReceiverMaxSpinNs = 200'000;
-constexpr int64_t kReceiverInitialGapNs = 25'000;
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -99,7 +99,7 @@ TTWMessageReceiver::TTWMessageReceiver(THandler Handler)
     : FHandler(std::move(Handler)),
       FOwner(std::this_thread::get_id()),
       FSenderSpinNs(kInitialSpinNs),
-      FReceiverGapNs(kReceiverInitialGapNs) {
+      FReceiverSpinNs(kReceiverMinSpinNs) {
   // Spinning on a single CPU only delays the thread that is being waited for.
   FSpinAllowed.store(UsableCpus() >= 2, std::memory_order_relaxed);
 }
@@ -196,7 +196,6 @@ bool TTWMessageReceiver::HandleSent() {
     ~TComplete() {
       // Also when the handler throws: the sender must never be left waiting.
       Self->FSlotResult = Result;
-      Self->FLastReply = TClock::now();
       Self->FSlot.store(SlotDone, std::memory_order_seq_cst);
       if (Self->FSenderSleeping.load(std::memory_order_seq_cst)) Self->WakeSender();
     }
@@ -235,18 +234,13 @@ bool TTWMessageReceiver::WaitMessage(std::chrono::microseconds Timeout) {
   // Spin only while a worker is sending: its next message is likely to come soon.
   const int cpu = FSpinAllowed.load(std::memory_order_relaxed) && FSenderActive ? CurrentCpu() : -2;
   if (cpu != -2 && (cpu < 0 || cpu != FSenderCpu.load(std::memory_order_relaxed))) {
-    int64_t budget =
-        std::clamp<int64_t>(2 * FReceiverGapNs, kReceiverMinSpinNs, kReceiverMaxSpinNs);
-    if (FReceiverGapNs > kReceiverMaxSpinNs) budget = NextBudget(0, FReceiverSkipped) ? budget : 0;
-    budget = std::min<int64_t>(
-        budget, std::chrono::duration_cast<std::chrono::nanoseconds>(Timeout).count());
-    if (budget > 0) {
-      const bool arrived = SpinFor(budget, [this] { return HasWork(); });
-      if (arrived) {
-        NoteGap();
-        return true;
-      }
-    }
+    const int64_t budget = std::min<int64_t>(
+        FReceiverSpinNs, std::chrono::duration_cast<std::chrono::nanoseconds>(Timeout).count());
+    const bool arrived = SpinFor(budget, [this] { return HasWork(); });
+    if (budget == FReceiverSpinNs)
+      FReceiverSpinNs = arrived ? std::min(kReceiverMaxSpinNs, FReceiverSpinNs * 2)
+                                : std::max(kReceiverMinSpinNs, FReceiverSpinNs / 2);
+    if (arrived) return true;
   }
   std::unique_lock<std::mutex> lock(FSleepLock);
   FReceiverSleeping.store(true, std::memory_order_seq_cst);
@@ -259,15 +253,7 @@ bool TTWMessageReceiver::WaitMessage(std::chrono::microseconds Timeout) {
     }
   }
   FReceiverSleeping.store(false, std::memory_order_relaxed);
-  if (work) NoteGap();
   return work;
-}
-
-void TTWMessageReceiver::NoteGap() {
-  if (!FSenderActive || FSlot.load(std::memory_order_relaxed) != SlotFull) return;
-  // Quick to follow shorter gaps, slow to give up on spinning after one long gap.
-  const int64_t gap = ElapsedNs(FLastReply);
-  FReceiverGapNs += gap < FReceiverGapNs ? (gap - FReceiverGapNs) / 2 : (gap - FReceiverGapNs) / 8;
 }
 
 int TTWMessageReceiver::DispatchMessages() {

@@ -84,7 +84,6 @@ class TTWMessageReceiver {
   bool HasWork() const;
   bool HandleSent();  // the slot, if full
   bool HandleOnePosted();
-  void NoteGap();
   void WakeReceiver();
   void WakeSender();
 
@@ -118,10 +117,8 @@ class TTWMessageReceiver {
   std::atomic<uint64_t> FSenderSleeps{0};
   std::atomic<uint64_t> FWakes{0};
 
-  // Receiver-only. The gap is the smoothed time from a reply to the next sent message.
-  alignas(kLine) int64_t FReceiverGapNs;
-  std::chrono::steady_clock::time_point FLastReply;
-  uint32_t FReceiverSkipped = 0;
+  // Receiver-only.
+  alignas(kLine) int64_t FReceiverSpinNs;
   bool FSenderActive = false;  // a sent message was handled since the last posted one
   uint64_t FSentCount = 0;
   uint64_t FPostedHandled = 0;

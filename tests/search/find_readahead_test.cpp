@@ -26,14 +26,20 @@ namespace {
 
 using TTexts = std::vector<std::string>;
 
-// Sets the read-ahead's threads for the life of a scope.
+// Sets the read-ahead's threads for the life of a scope, reading ahead from the start
+// (a test tree is in the cache, where the read-ahead would otherwise stay parked).
 class TThreads {
  public:
-  explicit TThreads(int N) : FOld(twl::GReadAheadThreads.exchange(N)) {}
-  ~TThreads() { twl::GReadAheadThreads.store(FOld); }
+  explicit TThreads(int N)
+      : FOld(twl::GReadAheadThreads.exchange(N)), FOldEager(twl::GReadAheadEager.exchange(true)) {}
+  ~TThreads() {
+    twl::GReadAheadThreads.store(FOld);
+    twl::GReadAheadEager.store(FOldEager);
+  }
 
  private:
   int FOld;
+  bool FOldEager;
 };
 
 // What a run shows: the list in its order and the status texts in theirs.
@@ -163,6 +169,7 @@ class ReadAheadPoolTest : public ReadAheadTest {
     if (!Host) Host = CreateHostPlatform();
     return *Host;
   }
+  TThreads Eager{4};
   static bool WaitFor(const std::function<bool()>& Ready) {
     for (int i = 0; i < 5000; ++i) {
       if (Ready()) return true;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -185,6 +186,19 @@ class TReadAheadPool final : public TTWReadAhead {
   void Listed(uint64_t Session, const TKey& Key, const TWineFind& H);
   // A listing taken was not used: the folder at its name is another one now.
   void Refused();
+  // Whether the walk should ask for listings or offer its own: the read-ahead runs, or
+  // still holds listings.
+  bool Wanted() const {
+    return FEngaged.load(std::memory_order_relaxed) ||
+           FJobCount.load(std::memory_order_relaxed) != 0;
+  }
+  // The walk listed a folder itself in Ns nanoseconds. Listings that take as long as a
+  // disk read start the read-ahead; it parks itself again when its own listings come
+  // from the cache, since then it only takes CPU from the walk.
+  void WalkListed(int64_t Ns);
+  // Where the arenas of listings read ahead go back to; those of the walk's own stay with
+  // its thread.
+  const std::shared_ptr<TArenaBin>& Bin() const { return FBin; }
 
  private:
   struct TSub {
@@ -228,6 +242,10 @@ class TReadAheadPool final : public TTWReadAhead {
                      std::vector<TSub> Subs);
   bool RoomLocked() const { return FJobs.size() < kMaxFolders && FBytes < kMaxBytes; }
 
+  void EngageLocked();
+
+  static constexpr int64_t kSlowNs = 200'000;  // the walk's own listings, smoothed
+  static constexpr int64_t kFastNs = 60'000;   // the read-ahead's, smoothed
   static constexpr size_t kMaxFolders = 64;
   static constexpr size_t kMaxBytes = 8u << 20;
 
@@ -250,6 +268,10 @@ class TReadAheadPool final : public TTWReadAhead {
   unsigned FIdle = 0;
   bool FTakeWaiting = false;
   TTWReadAheadStats FStats;
+  std::atomic<bool> FEngaged{false};
+  std::atomic<size_t> FJobCount{0};
+  int64_t FWalkNs = 0;  // the walk's thread only
+  int64_t FPoolNs = 0;
 };
 
 class TWineFind : public TTWFindHandle {
@@ -280,7 +302,7 @@ class TWineFind : public TTWFindHandle {
   }
 
   // Read ahead below this folder, which is at Key in the walk of Session; the arena goes
-  // back to Bin.
+  // back to Bin when there is one.
   void Attach(TReadAheadPool* Pool, uint64_t Session, TKey Key, std::shared_ptr<TArenaBin> Bin) {
     FBin = std::move(Bin);
     FPool = Pool;
@@ -526,7 +548,7 @@ std::unique_ptr<TTWFindHandle> TWineFind::FindFirstIn(const TTWFindData& Child,
   if (!E || IsDot(NameOf(*E), E->NameLen) || E->Type != DT_DIR) return nullptr;
 
   TKey Key;
-  const bool Ahead = FPool && Pattern == "*.*";
+  const bool Ahead = FPool && Pattern == "*.*" && FPool->Wanted();
   if (Ahead) {
     Key.reserve(FKey.size() + 1);
     Key = FKey;
@@ -540,16 +562,25 @@ std::unique_ptr<TTWFindHandle> TWineFind::FindFirstIn(const TTWFindData& Child,
           Now.Dev == L.St.Dev && L.St.Ino == E->Ino && L.St.Dev == FDirSt.Dev && !Now.MountRoot &&
           !L.St.MountRoot && (!Child.Id.Valid() || Child.Id == IdOf(L.St))) {
         auto H = std::make_unique<TWineFind>(std::move(L), Lazy, FCtx);
-        H->Attach(FPool, FSession, std::move(Key), FBin);
+        H->Attach(FPool, FSession, std::move(Key), FPool->Bin());
         return H;
       }
       FPool->Refused();
     }
   }
+  const auto Start =
+      FPool ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
   auto Attached = [&](std::unique_ptr<TWineFind> H) -> std::unique_ptr<TTWFindHandle> {
-    if (Ahead) {
-      FPool->Listed(FSession, Key, *H);
-      H->Attach(FPool, FSession, std::move(Key), FBin);
+    if (FPool) {
+      FPool->WalkListed(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - Start)
+                            .count());
+      if (Key.empty()) {
+        Key = FKey;
+        Key.push_back(static_cast<uint32_t>(E - FA->Entries.data()));
+      }
+      if (FPool->Wanted()) FPool->Listed(FSession, Key, *H);
+      H->Attach(FPool, FSession, std::move(Key), nullptr);
     }
     return H;
   };
@@ -625,12 +656,9 @@ bool TReadAheadPool::Begin(TTWFindHandle& Root) {
     FCtx = H->Ctx();
     FCursor.clear();
     AddNodeLocked(TKey(), std::move(Dir), H->DirSt(), H->Fs(), std::move(Subs));
-    // Started with the first walk: a run that walks nothing costs no thread.
-    if (FThreads.empty()) {
-      for (unsigned I = 0; I < FThreadCount; ++I) FThreads.emplace_back([this] { Run(); });
-    }
+    if (GReadAheadEager.load(std::memory_order_relaxed)) EngageLocked();
   }
-  H->Attach(this, Session, TKey(), FBin);
+  H->Attach(this, Session, TKey(), nullptr);
   FWorkCond.notify_all();
   return true;
 }
@@ -651,6 +679,27 @@ TTWReadAheadStats TReadAheadPool::Stats() const {
   return FStats;
 }
 
+void TReadAheadPool::EngageLocked() {
+  FEngaged.store(true, std::memory_order_relaxed);
+  FPoolNs = kSlowNs;
+  // Started when first needed: a walk over a warm cache costs no thread.
+  if (FThreads.empty()) {
+    for (unsigned I = 0; I < FThreadCount; ++I) FThreads.emplace_back([this] { Run(); });
+  }
+}
+
+void TReadAheadPool::WalkListed(int64_t Ns) {
+  FWalkNs += (Ns - FWalkNs) / 4;
+  if (FWalkNs < kSlowNs || FEngaged.load(std::memory_order_relaxed)) return;
+  FWalkNs = 0;
+  {
+    std::lock_guard<std::mutex> G(FLock);
+    if (!FActive) return;
+    EngageLocked();
+  }
+  FWorkCond.notify_all();
+}
+
 void TReadAheadPool::Refused() {
   std::lock_guard<std::mutex> G(FLock);
   ++FStats.Refused;
@@ -665,6 +714,7 @@ void TReadAheadPool::ClearLocked(std::vector<TListing>& Trash) {
   }
   // Listings under way find their session gone when they end.
   FJobs.clear();
+  FJobCount.store(0, std::memory_order_relaxed);
   FNodes.clear();
   FBytes = 0;
 }
@@ -737,6 +787,7 @@ bool TReadAheadPool::Take(uint64_t Session, const TKey& Key, TListing& Out) {
       }
       FJobs.erase(It);
     }
+    FJobCount.store(FJobs.size(), std::memory_order_relaxed);
     // Room again after a full pool: wake the threads waiting for it, not at every take.
     Wake = FIdle > 0 && Before >= kMaxFolders * 3 / 4 && FJobs.size() < kMaxFolders * 3 / 4;
   }
@@ -763,7 +814,8 @@ void TReadAheadPool::Listed(uint64_t Session, const TKey& Key, const TWineFind& 
 }
 
 bool TReadAheadPool::PickLocked(TWork& W) {
-  if (!FActive || !RoomLocked() || FStopped()) return false;
+  if (!FActive || !FEngaged.load(std::memory_order_relaxed) || !RoomLocked() || FStopped())
+    return false;
   // The first folder, in the walk's order, that is neither entered nor read ahead yet.
   TKey Best;
   TNode* BestNode = nullptr;
@@ -800,6 +852,7 @@ bool TReadAheadPool::PickLocked(TWork& W) {
   W.Ino = S.Ino;
   W.Session = FSession;
   FJobs[W.Key];  // under way
+  FJobCount.store(FJobs.size(), std::memory_order_relaxed);
   return true;
 }
 
@@ -849,6 +902,7 @@ void TReadAheadPool::Run() {
     bool Ok = false;
     size_t Bytes = 0;
     std::shared_ptr<TFd> Dir;
+    const auto Began = std::chrono::steady_clock::now();
     try {
       Ok = List(W, L, Subs);
       if (Ok) {
@@ -862,8 +916,15 @@ void TReadAheadPool::Run() {
     } catch (const std::bad_alloc&) {
       Ok = false;
     }
+    const int64_t Ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now() - Began)
+                           .count();
     std::vector<TListing> Trash;
     G.lock();
+    if (Ok && !GReadAheadEager.load(std::memory_order_relaxed)) {
+      FPoolNs += (Ns - FPoolNs) / 8;
+      if (FPoolNs < kFastNs) FEngaged.store(false, std::memory_order_relaxed);
+    }
     auto It = W.Session == FSession ? FJobs.find(W.Key) : FJobs.end();
     if (It == FJobs.end() || It->second.Stale) {
       if (It != FJobs.end()) FJobs.erase(It);
@@ -886,6 +947,7 @@ void TReadAheadPool::Run() {
     } else {
       It->second.State = TState::Failed;
     }
+    FJobCount.store(FJobs.size(), std::memory_order_relaxed);
     if (FTakeWaiting) FTakeCond.notify_all();
     if (!Trash.empty()) {
       G.unlock();
@@ -943,6 +1005,7 @@ std::unique_ptr<TTWFindHandle> OpenFind(TFd Dir, const TStatInfo& DirSt, bool Dr
 }
 
 std::atomic<int> GReadAheadThreads{-1};
+std::atomic<bool> GReadAheadEager{false};
 
 std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped, unsigned Threads) {
   if (Threads == 0) return nullptr;

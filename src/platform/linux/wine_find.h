@@ -35,5 +35,9 @@ std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped, uns
 // Benchmark and test seam: the host platform's read-ahead threads (-1: from the CPUs the
 // process may use; 0: no read-ahead).
 extern std::atomic<int> GReadAheadThreads;
+// Test and benchmark seam: read ahead from the start of a walk and never park, whatever
+// the listings take (by default the read-ahead starts when the walk's own listings are
+// as slow as disk reads, and parks while its listings come from the cache).
+extern std::atomic<bool> GReadAheadEager;
 
 }  // namespace twl
