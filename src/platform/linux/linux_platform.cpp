@@ -235,12 +235,12 @@ class TLinuxPlatform : public TTWPlatform {
   std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped) override {
     int N = GReadAheadThreads.load(std::memory_order_relaxed);
     if (N < 0) {
-      // Threads that mostly wait for the disk: more of them than CPUs keeps more reads in
-      // flight; a few are enough for a walker that takes one folder at a time.
+      // Threads that mostly wait for the disk: four per CPU keep enough reads in flight
+      // for the disk to order them (on two CPUs, cold: 8 threads 0.77x the time of 4).
       cpu_set_t Set;
       CPU_ZERO(&Set);
       const int Cpus = sched_getaffinity(0, sizeof Set, &Set) == 0 ? CPU_COUNT(&Set) : 1;
-      N = std::clamp(2 * Cpus, 2, 8);
+      N = std::clamp(4 * Cpus, 4, 16);
     }
     return twl::CreateReadAhead(std::move(Stopped), static_cast<unsigned>(N));
   }
