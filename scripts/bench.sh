@@ -351,8 +351,9 @@ scale_bench() {
     -n product-sync-small "$B/bench_scan --root $a --status=sync" \
     -n product-sync-big "$B/bench_scan --root $b --status=sync" >"$out/scale.log"
   local rss_a rss_b hits_a hits_b
-  rss_a=$( { /usr/bin/time -f '%M' "$B/bench_scan" --root "$a" --status=sync >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-  rss_b=$( { /usr/bin/time -f '%M' "$B/bench_scan" --root "$b" --status=sync >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+  /usr/bin/time -o "$out/rss-small" -f '%M' "$B/bench_scan" --root "$a" --status=sync >/dev/null 2>&1
+  /usr/bin/time -o "$out/rss-big" -f '%M' "$B/bench_scan" --root "$b" --status=sync >/dev/null 2>&1
+  rss_a=$(tail -1 "$out/rss-small") rss_b=$(tail -1 "$out/rss-big")
   hits_a=$(wc -l <"$a.expected") hits_b=$(wc -l <"$b.expected")
   python3 - "$json" "$small_d" "$small_f" "$big_d" "$big_f" "$rss_a" "$rss_b" "$hits_a" "$hits_b" <<'EOF'
 import json, statistics, sys
