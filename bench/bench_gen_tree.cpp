@@ -1,12 +1,12 @@
 // Deterministic synthetic tree for the walk benchmarks.
 //
-//   bench_gen_tree ROOT [--dirs N] [--files M] [--seed S]
+//   bench_gen_tree ROOT [--dirs N] [--files M] [--seed S] [--junk P]
 //
 // Lays out N directories (below ROOT, depth <= 12, parents biased towards early ones,
 // 3 % hidden) and M empty files spread with log-normal weights, of which about 6 % are
-// junk names made from the default search masks (random case) and about 3 % near misses
-// that must not match. Hits get sparse sizes up to 1 MiB. Writes ROOT.expected (the
-// sorted relative paths that must match) and ROOT.masks (the masks, one per line).
+// (P, default 6) junk names made from the default search masks (random case) and about 3 % near
+// misses that must not match. Hits get sparse sizes up to 1 MiB. Writes ROOT.expected (the sorted
+// relative paths that must match) and ROOT.masks (the masks, one per line).
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
   std::string root;
   long dirs = 20000, files = 200000;
   uint64_t seed = 1;
+  long junk = 6;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--dirs" && i + 1 < argc)
@@ -119,15 +120,19 @@ int main(int argc, char** argv) {
       files = std::atol(argv[++i]);
     else if (a == "--seed" && i + 1 < argc)
       seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (a == "--junk" && i + 1 < argc)
+      junk = std::atol(argv[++i]);
     else if (root.empty() && a[0] != '-')
       root = a;
     else {
-      std::fprintf(stderr, "usage: bench_gen_tree ROOT [--dirs N] [--files M] [--seed S]\n");
+      std::fprintf(stderr,
+                   "usage: bench_gen_tree ROOT [--dirs N] [--files M] [--seed S] [--junk P]\n");
       return 2;
     }
   }
-  if (root.empty() || dirs < 0 || files < 0) {
-    std::fprintf(stderr, "usage: bench_gen_tree ROOT [--dirs N] [--files M] [--seed S]\n");
+  if (root.empty() || dirs < 0 || files < 0 || junk < 0 || junk > 97) {
+    std::fprintf(stderr,
+                 "usage: bench_gen_tree ROOT [--dirs N] [--files M] [--seed S] [--junk P]\n");
     return 2;
   }
   while (root.size() > 1 && root.back() == '/') root.pop_back();
@@ -165,9 +170,9 @@ int main(int argc, char** argv) {
     if (d >= rel.size()) d = rel.size() - 1;
     uint32_t kind = r.Below(100);
     std::string name;
-    if (kind < 6) {
+    if (kind < junk) {
       name = FromMask(r, kBenchMasks[r.Below(kBenchMasks.size())]);
-    } else if (kind < 9) {
+    } else if (kind < junk + 3) {
       name = kNearMisses[r.Below(std::size(kNearMisses))];
       name.replace(name.find('#'), 1, std::to_string(r.Below(100000)));
     } else {

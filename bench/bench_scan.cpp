@@ -1,7 +1,8 @@
 // The product's drive search on a host tree, for timing against the floor walker, find
 // and fd.
 //
-//   bench_scan --root R [--status=sync|none] [--no-spin] [--print]
+//   bench_scan --root R [--status=sync|none] [--no-spin] [--readahead=N] [--readahead-eager]
+//              [--print] [--memory]
 //
 // A temporary prefix maps drive C: to R; the settings are the defaults with only drive C
 // ticked and every step but the mask search switched off, so the real finder thread runs
@@ -11,14 +12,23 @@
 // finder's own thread (no hand-off), which shows what the hand-off costs. The receiver
 // spins as the product decides (not when the process may use only one CPU); --no-spin
 // turns spinning off.
-// --print writes "size<TAB>path" per hit, with R in place of "C:" and "/" separators.
+// --readahead=N runs the folder read-ahead with N threads (0: none; by default as the
+// product decides; --readahead-eager from the start of the walk, however fast the
+// listings). --print writes "size<TAB>path" per hit, with R in place of "C:" and
+// "/" separators. --memory prints the heap the found list takes per entry against its
+// path's length, and the peak resident size. Read-ahead and hand-off counters go to stderr.
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "bench_prefix.h"
 #include "config/tw_config.h"
+#include "platform/linux/wine_find.h"
 #include "platform/tw_messages.h"
 #include "search/tw_files.h"
 #include "search/tw_helper.h"
@@ -44,7 +54,9 @@ class TInlineFind : public TTWThreadFind {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: bench_scan --root R [--status=sync|none] [--no-spin] [--print]\n");
+  std::fprintf(stderr,
+               "usage: bench_scan --root R [--status=sync|none] [--no-spin] [--readahead=N] "
+               "[--readahead-eager] [--print] [--memory]\n");
   return 2;
 }
 
@@ -52,7 +64,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
   std::string root, status = "sync";
-  bool print = false, spin = true;
+  bool print = false, spin = true, memory = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--root" && i + 1 < argc)
@@ -61,8 +73,14 @@ int main(int argc, char** argv) {
       status = a.substr(9);
     else if (a == "--print")
       print = true;
+    else if (a == "--memory")
+      memory = true;
     else if (a == "--no-spin")
       spin = false;
+    else if (a == "--readahead-eager")
+      twl::GReadAheadEager.store(true);
+    else if (a.rfind("--readahead=", 0) == 0)
+      twl::GReadAheadThreads.store(std::atoi(a.c_str() + 12));
     else
       return Usage();
   }
@@ -100,20 +118,40 @@ int main(int argc, char** argv) {
     });
     if (!spin) receiver.SetSpinning(false);  // else the product's own choice
 
+    // The heap the list takes: what is still allocated after the run, the finder and its
+    // read-ahead gone, against before it.
+    const struct mallinfo2 heapBefore = mallinfo2();
     TTWFileList list(cfg.Current);
+    TTWReadAheadStats ra;
     auto start = std::chrono::steady_clock::now();
     if (status == "sync") {
       TTWThreadFind find(&list, cfg, &receiver);
       find.Resume();
       receiver.RunUntil([&] { return finished; });
+      ra = find.ReadAheadStats();
     } else {
       TInlineFind find(&list, cfg, &receiver);
       find.Resume();
       find.WaitFor();
+      ra = find.ReadAheadStats();
     }
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
+    if (memory) {
+      const struct mallinfo2 heapAfter = mallinfo2();
+      const double bytes = static_cast<double>(heapAfter.uordblks + heapAfter.hblkhd) -
+                           static_cast<double>(heapBefore.uordblks + heapBefore.hblkhd);
+      double pathBytes = 0;
+      for (int i = 0; i < list.Count(); ++i) pathBytes += list.Items(i).Path.size();
+      const double n = list.Count() > 0 ? list.Count() : 1;
+      struct rusage ru;
+      getrusage(RUSAGE_SELF, &ru);
+      std::printf(
+          "entries %d  list heap %.0f bytes  per entry %.1f  mean path %.1f  over path %.1f"
+          "  peak rss %ld KiB\n",
+          list.Count(), bytes, bytes / n, pathBytes / n, (bytes - pathBytes) / n, ru.ru_maxrss);
+    }
     if (print) {
       static char out[1 << 16];
       std::setvbuf(stdout, out, _IOFBF, sizeof out);
@@ -135,6 +173,14 @@ int main(int argc, char** argv) {
                  static_cast<unsigned long long>(st.SenderSleeps),
                  static_cast<unsigned long long>(st.ReceiverSleeps),
                  static_cast<unsigned long long>(st.Wakes));
+    std::fprintf(
+        stderr,
+        "read-ahead: listed %llu  used %llu  waited %llu  refused %llu  dropped %llu  "
+        "peak %llu KiB\n",
+        static_cast<unsigned long long>(ra.Listed), static_cast<unsigned long long>(ra.Used),
+        static_cast<unsigned long long>(ra.Waited), static_cast<unsigned long long>(ra.Refused),
+        static_cast<unsigned long long>(ra.Dropped),
+        static_cast<unsigned long long>(ra.PeakBytes / 1024));
     Config = nullptr;
     Helper = nullptr;
   } catch (const std::exception& e) {

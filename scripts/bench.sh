@@ -6,7 +6,15 @@
 # correctness gate (every walker must report exactly the expected hit set, with find's
 # sizes), then hyperfine medians, printed as ratios measured in the same run.
 #
-#   scripts/bench.sh [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only|--gui-only]
+#   scripts/bench.sh [--quick] [--walk-only|--cold-only|--scale-only|--memory-only|--shred-only|
+#                     --handoff-only|--inuse-only|--dialogs-only|--gui-only]
+#
+# Every walk row shows its CPU time (user + sys) against its wall time. --cold-only times
+# the walks on disk with the page cache dropped before each run (as root only; otherwise
+# it says so and skips). --scale-only walks trees of 200,000 and 1,000,000 files on tmpfs
+# and reports how time and peak memory grow (the slope per entry). --memory-only runs a
+# preview of about 100,000 hits and reports the found list's heap per entry against the
+# length of its path.
 #
 # --gui-only runs the desktop app's benchmarks alone: the finder run from the main window
 # (offscreen, real status panel) against the console front end's finder on the same tree,
@@ -15,7 +23,8 @@
 # --quick uses a tree a tenth of the size and fewer runs (a smoke test of the harness).
 # The desktop app's benchmarks (the main window's finder, start-up, the Found files list
 # with 100,000 entries) run on the offscreen platform.
-# Environment: BUILD_DIR (default build/bench), RUNS (15), SHRED_RUNS (5), TW_BENCH_TMPFS
+# Environment: BUILD_DIR (default build/bench), RUNS (15), SHRED_RUNS (5), COLD_RUNS (5),
+# SCALE_RUNS (5), TW_BENCH_TMPFS
 # (/dev/shm/tw-bench), TW_BENCH_DISK (/var/tmp/tw-bench). Not run by the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,19 +35,25 @@ for a in "$@"; do
   case "$a" in
     --quick) quick=1 ;;
     --walk-only) what=walk ;;
+    --cold-only) what=cold ;;
+    --scale-only) what=scale ;;
+    --memory-only) what=memory ;;
     --shred-only) what=shred ;;
     --handoff-only) what=handoff ;;
     --inuse-only) what=inuse ;;
     --dialogs-only) what=dialogs ;;
     --gui-only) what=gui ;;
-    *) echo "usage: $0 [--quick] [--walk-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only|--gui-only]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick] [--walk-only|--cold-only|--scale-only|--memory-only|--shred-only|--handoff-only|--inuse-only|--dialogs-only|--gui-only]" >&2; exit 2 ;;
   esac
 done
 
 bash scripts/setup.sh
+gui=ON
+case "$what" in cold | scale | memory | walk | handoff) gui=OFF ;; esac
 build=${BUILD_DIR:-build/bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI=ON >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_GUI="$gui" >/dev/null
 targets=(bench_gen_tree bench_floor bench_scan bench_shred bench_handoff bench_inuse)
+case "$what" in cold | scale | memory) targets=(bench_gen_tree bench_floor bench_scan) ;; esac
 [ "$what" = gui ] && targets=(bench_gen_tree bench_gui_find bench_gui_startup)
 [ "$what" = dialogs ] && targets=(bench_dialogs)
 [ "$what" = all ] && targets+=(bench_gui_find bench_gui_startup bench_dialogs)
@@ -49,8 +64,10 @@ out=$(mkdir -p "$build/results" && cd "$build/results" && pwd)
 
 if [ "$quick" = 1 ]; then
   dirs=2000 files=20000 runs=${RUNS:-5} shred_runs=${SHRED_RUNS:-3} shred_mib=32
+  cold_runs=${COLD_RUNS:-2} scale_runs=${SCALE_RUNS:-2}
 else
   dirs=20000 files=200000 runs=${RUNS:-15} shred_runs=${SHRED_RUNS:-5} shred_mib=256
+  cold_runs=${COLD_RUNS:-5} scale_runs=${SCALE_RUNS:-5}
 fi
 tmpfs_dir=${TW_BENCH_TMPFS:-/dev/shm/tw-bench}
 disk_dir=${TW_BENCH_DISK:-/var/tmp/tw-bench}
@@ -140,6 +157,7 @@ walk_tree() {
     -n product "$B/bench_scan --root $root --status=none" \
     -n product-sync "$B/bench_scan --root $root --status=sync" \
     -n product-sync-nospin "$B/bench_scan --root $root --status=sync --no-spin" \
+    -n product-sync-noahead "$B/bench_scan --root $root --status=sync --readahead=0" \
     -n find-C "env LC_ALL=C find $root -type f \\( ${q[*]} \\) -printf '%s\\t%p\\n'" \
     -n fd-j1 "fdfind -j1 -u -t f -i '$regex' $root" \
     -n fd "fdfind -u -t f -i '$regex' $root" >"$out/walk-$where.log"
@@ -147,10 +165,12 @@ walk_tree() {
 import json, statistics, sys
 res = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 med = {k: statistics.median(r["times"]) * 1000 for k, r in res.items()}
-print("%-19s %9s %9s %9s %8s %8s %8s" % ("walk", "median ms", "min", "max", "user s", "sys s", "x floor"))
+print("%-21s %9s %9s %9s %8s %8s %8s %8s" % ("walk", "median ms", "min", "max", "user s", "sys s",
+      "cpu/wall", "x floor"))
 for k, r in res.items():
-    print("%-19s %9.1f %9.1f %9.1f %8.3f %8.3f %8.2f" % (k, med[k], r["min"] * 1000, r["max"] * 1000,
-          r["user"], r["system"], med[k] / med["floor"]))
+    print("%-21s %9.1f %9.1f %9.1f %8.3f %8.3f %8.2f %8.2f" % (k, med[k], r["min"] * 1000,
+          r["max"] * 1000, r["user"], r["system"], (r["user"] + r["system"]) / r["mean"],
+          med[k] / med["floor"]))
 p, s = med["product"], med["product-sync"]
 print("ratios: product/floor %.2f  product/floor-target %.2f  product/find-C %.2f  product/fd-j1 %.2f"
       "  product/fd %.2f" % (p / med["floor"], p / med["floor-target"], p / med["find-C"],
@@ -159,6 +179,12 @@ print("        product-sync/floor %.2f  product-sync/find-C %.2f  product-sync/f
       "  product-sync/product %.2f" % (s / med["floor"], s / med["find-C"], s / med["fd-j1"], s / p))
 n = med["product-sync-nospin"]
 print("        without spinning: product-sync-nospin/product %.2f  /find-C %.2f" % (n / p, n / med["find-C"]))
+a = med["product-sync-noahead"]
+print("        without read-ahead: product-sync-noahead/floor %.2f  product-sync/product-sync-noahead %.2f"
+      % (a / med["floor"], s / a))
+ps = res["product-sync"]
+print("        target: product-sync/floor <= 1.30; CPU of product-sync (user+sys)/wall %.2f, target <= 1.50"
+      % ((ps["user"] + ps["system"]) / ps["mean"]))
 EOF
   "$B/bench_scan" --root "$root" --status=sync 2>&1 >/dev/null | sed 's/^/product-sync, one run: /'
 }
@@ -258,6 +284,112 @@ print("ratio tidewell/bare %.2f (target <= 2.00)" % (med["tidewell"] / med["bare
 EOF2
 }
 
+# The walk with a cold cache: the page cache, dentries and inodes dropped before each run.
+cold_tree() {
+  local base=$1 root=$1/tree-$dirs-$files
+  walk_tree_make "$base"
+  if [ "$(id -u)" != 0 ] || ! [ -w /proc/sys/vm/drop_caches ]; then
+    echo "== cold cache: skipped (dropping the page cache needs root)"
+    return 0
+  fi
+  local masks=$root.masks regex
+  regex=$(mask_regex "$masks")
+  echo "== cold cache on disk ($(df --output=fstype "$root" | tail -1), $root): page cache dropped before each run"
+  local json=$out/walk-cold.json
+  hyperfine -N --runs "$cold_runs" --prepare "sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches'" \
+    --export-json "$json" --style basic \
+    -n floor "$B/bench_floor -m names $root" \
+    -n floor-target "$B/bench_floor -m target $root" \
+    -n product "$B/bench_scan --root $root --status=none" \
+    -n product-sync "$B/bench_scan --root $root --status=sync" \
+    -n product-sync-noahead "$B/bench_scan --root $root --status=sync --readahead=0" \
+    -n fd-j1 "fdfind -j1 -u -t f -i '$regex' $root" \
+    -n fd "fdfind -u -t f -i '$regex' $root" >"$out/walk-cold.log"
+  python3 - "$json" <<'EOF'
+import json, statistics, sys
+res = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+med = {k: statistics.median(r["times"]) * 1000 for k, r in res.items()}
+print("%-21s %9s %9s %9s %8s %8s %8s %8s" % ("cold walk", "median ms", "min", "max", "user s", "sys s",
+      "cpu/wall", "x floor"))
+for k, r in res.items():
+    print("%-21s %9.1f %9.1f %9.1f %8.3f %8.3f %8.2f %8.2f" % (k, med[k], r["min"] * 1000,
+          r["max"] * 1000, r["user"], r["system"], (r["user"] + r["system"]) / r["mean"],
+          med[k] / med["floor"]))
+s = med["product-sync"]
+print("ratios: product-sync/fd %.2f (target <= 1.00)  product-sync/floor %.2f (target < 1.00)"
+      "  product-sync/fd-j1 %.2f  product-sync/product-sync-noahead %.2f"
+      % (s / med["fd"], s / med["floor"], s / med["fd-j1"], s / med["product-sync-noahead"]))
+EOF
+  sync
+  echo 3 >/proc/sys/vm/drop_caches
+  "$B/bench_scan" --root "$root" --status=sync 2>&1 >/dev/null | sed 's/^/product-sync, one cold run: /'
+}
+
+walk_tree_make() {
+  local base=$1 d=${2:-$dirs} f=${3:-$files}
+  local root=$base/tree-$d-$f
+  if [ ! -f "$root.expected" ]; then
+    rm -rf "$root" "$root.expected" "$root.masks"
+    mkdir -p "$base"
+    echo "generating $root ($d directories, $f files)"
+    "$B/bench_gen_tree" "$root" --dirs "$d" --files "$f" --seed 1
+  fi
+}
+
+# Time and peak memory from 200,000 to 1,000,000 files (warm, tmpfs), both sizes timed in
+# the same hyperfine run with the floor.
+scale_bench() {
+  local base=$1 small_d=$dirs small_f=$files big_d=$((dirs * 5)) big_f=$((files * 5))
+  walk_tree_make "$base" "$small_d" "$small_f"
+  walk_tree_make "$base" "$big_d" "$big_f"
+  local a=$base/tree-$small_d-$small_f b=$base/tree-$big_d-$big_f
+  echo "== growth on tmpfs: $small_f files against $big_f files (warm cache)"
+  local json=$out/scale.json
+  hyperfine -N --warmup 1 --runs "$scale_runs" --export-json "$json" --style basic \
+    -n floor-small "$B/bench_floor -m names $a" \
+    -n floor-big "$B/bench_floor -m names $b" \
+    -n product-sync-small "$B/bench_scan --root $a --status=sync" \
+    -n product-sync-big "$B/bench_scan --root $b --status=sync" >"$out/scale.log"
+  local rss_a rss_b hits_a hits_b
+  /usr/bin/time -o "$out/rss-small" -f '%M' "$B/bench_scan" --root "$a" --status=sync >/dev/null 2>&1
+  /usr/bin/time -o "$out/rss-big" -f '%M' "$B/bench_scan" --root "$b" --status=sync >/dev/null 2>&1
+  rss_a=$(tail -1 "$out/rss-small") rss_b=$(tail -1 "$out/rss-big")
+  hits_a=$(wc -l <"$a.expected") hits_b=$(wc -l <"$b.expected")
+  python3 - "$json" "$small_d" "$small_f" "$big_d" "$big_f" "$rss_a" "$rss_b" "$hits_a" "$hits_b" <<'EOF'
+import json, statistics, sys
+res = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+med = {k: statistics.median(r["times"]) * 1000 for k, r in res.items()}
+sd, sf, bd, bf, ra, rb, ha, hb = map(int, sys.argv[2:])
+ea, eb = sd + sf, bd + bf  # entries walked
+for k in med:
+    print("%-20s %9.1f ms  cpu/wall %.2f" % (k, med[k], (res[k]["user"] + res[k]["system"]) / res[k]["mean"]))
+for w in ("floor", "product-sync"):
+    a, b = med[w + "-small"], med[w + "-big"]
+    print("%-13s %8.1f ms -> %8.1f ms for %.1fx the entries: x%.2f; slope %.3f us per entry (%.3f at the small size)"
+          % (w, a, b, eb / ea, b / a, (b - a) * 1000 / (eb - ea), a * 1000 / ea))
+print("product-sync/floor: %.2f small, %.2f big" % (med["product-sync-small"] / med["floor-small"],
+      med["product-sync-big"] / med["floor-big"]))
+print("peak memory of product-sync: %d KiB -> %d KiB for %d -> %d hits: slope %.1f bytes per hit"
+      % (ra, rb, ha, hb, (rb - ra) * 1024 / max(1, hb - ha)))
+EOF
+}
+
+# The found list's memory: a preview of about 100,000 hits.
+memory_bench() {
+  local base=$1 d=$((dirs / 2)) f=$files junk=53
+  local root=$base/tree-mem-$d-$f
+  if [ ! -f "$root.expected" ]; then
+    rm -rf "$root" "$root.expected" "$root.masks"
+    mkdir -p "$base"
+    echo "generating $root ($d directories, $f files, about $junk % of them hits)"
+    "$B/bench_gen_tree" "$root" --dirs "$d" --files "$f" --seed 1 --junk "$junk"
+  fi
+  echo "== memory of a preview with $(wc -l <"$root.expected") hits (tmpfs, $root)"
+  "$B/bench_scan" --root "$root" --status=sync --memory 2>/dev/null |
+    awk '{print} /over path/ {for (i = 1; i <= NF; i++) if ($i == "over") o = $(i + 2);
+         printf "a found entry takes its path plus %.1f bytes (target <= 64)\n", o}'
+}
+
 status=0
 if [ "$what" = all ] || [ "$what" = gui ]; then
   gui_bench "$tmpfs_dir" || status=1
@@ -265,6 +397,15 @@ fi
 if [ "$what" = all ] || [ "$what" = walk ]; then
   walk_tree tmpfs "$tmpfs_dir" || status=1
   walk_tree disk "$disk_dir" || status=1
+fi
+if [ "$what" = all ] || [ "$what" = cold ]; then
+  cold_tree "$disk_dir" || status=1
+fi
+if [ "$what" = all ] || [ "$what" = scale ]; then
+  scale_bench "$tmpfs_dir" || status=1
+fi
+if [ "$what" = all ] || [ "$what" = memory ]; then
+  memory_bench "$tmpfs_dir" || status=1
 fi
 if [ "$what" = all ] || [ "$what" = shred ]; then
   shred_bench disk "$disk_dir" || status=1

@@ -79,18 +79,19 @@ struct TTWInstalledBrowsers {
 inline constexpr uint8_t TW_KIND_FILE = 0;
 inline constexpr uint8_t TW_KIND_DIRECTORY = 1;
 
-// One found entry.
+// One found entry. The small fields share one word, so that an entry takes 64 bytes
+// beside its path's text.
 struct TTWRecordFile {
-  bool Checked = false;
-  bool Deleted = false;
   // The whole size: a 32-bit field would show files of 2 GiB and more with wrong,
   // even negative, sizes.
   int64_t Size = 0;
-  std::string Path;  // full Windows path, no trailing backslash
-  uint8_t Kind = TW_KIND_FILE;
-  uint8_t Group = 0;
   // The object the finder saw; deletion refuses to act on anything else.
   TTWFileId Id;
+  std::string Path;  // full Windows path, no trailing backslash
+  bool Checked = false;
+  bool Deleted = false;
+  uint8_t Kind = TW_KIND_FILE;
+  uint8_t Group = 0;
 };
 
 class TMask;

@@ -21,11 +21,13 @@ constexpr uint32_t kProbeEvery = 64;
 // The receiver waits for the worker's next message, which comes after the worker has
 // listed a directory. A wake-up from sleep costs the worker 50-100 us in a virtual
 // machine, and one every few directories doubles the cost of the hand-off, so the
-// receiver keeps spinning for as long as a large directory takes, and never gives up
+// receiver keeps spinning for as long as the last gaps took (the budget doubles after a
+// message that came in time and halves after one that did not), and never gives up
 // altogether: it spins only while the worker runs on another CPU, where the spin takes
-// nothing from it.
+// nothing from it. Past 200 us a wake-up costs the worker little against the gap, and a
+// longer spin only burns a CPU while the worker waits for the disk.
 constexpr int64_t kReceiverMinSpinNs = 50'000;
-constexpr int64_t kReceiverMaxSpinNs = 1'000'000;
+constexpr int64_t kReceiverMaxSpinNs = 200'000;
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)

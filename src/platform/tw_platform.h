@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -95,6 +96,35 @@ class TTWFindHandle {
                                                      const std::string& Pattern, bool Lazy) = 0;
 };
 
+// What a read-ahead did, for benchmarks and tests.
+struct TTWReadAheadStats {
+  uint64_t Listed = 0;     // folders listed ahead of the walk
+  uint64_t Used = 0;       // of those, handed to the walk
+  uint64_t Waited = 0;     // times the walk waited for a listing under way
+  uint64_t Refused = 0;    // listings not used: the folder the walk reached was another one
+  uint64_t Dropped = 0;    // listings the walk passed by (skipped folders, a stop, the end)
+  uint64_t PeakBytes = 0;  // most memory held at once by listings not yet handed over
+};
+
+// Lists, on threads of its own, the folders a walk will enter next, so that the walk
+// waits for the disk as little as it can. The walk must enter folders depth first, each
+// folder's subfolders in the order its enumeration returns them, through FindFirstIn with
+// the pattern "*.*"; it gets exactly the enumeration it would have read itself, and reads
+// it itself whenever no listing ahead is ready, was read from another object than the one
+// it reaches now, or the run is stopping. Folders are opened as FindFirstIn opens them:
+// relative to their parent, never through a link, never on another file system. Memory
+// held by listings ahead is bounded.
+class TTWReadAhead {
+ public:
+  virtual ~TTWReadAhead() = default;  // stops and waits for its threads
+  // Starts reading ahead below Root, an enumeration the platform started, for one walk;
+  // what an earlier walk left is dropped. False when Root cannot be read ahead.
+  virtual bool Begin(TTWFindHandle& Root) = 0;
+  // Ends the walk: everything read ahead is dropped, nothing more is listed.
+  virtual void End() = 0;
+  virtual TTWReadAheadStats Stats() const = 0;
+};
+
 // An open file for overwriting (CreateFileA with GENERIC_READ | GENERIC_WRITE, share
 // mode 0, OPEN_EXISTING).
 class TTWFile {
@@ -163,6 +193,13 @@ class TTWPlatform {
   // ("*.*", "S-1-5-21-*-*-*-*"). Null when the enumeration cannot start (missing
   // folder, no access, path too long, no match).
   virtual std::unique_ptr<TTWFindHandle> FindFirst(const std::string& Pattern, bool Lazy) = 0;
+  // A read-ahead for the walks of one thread, or null where the platform has none (the
+  // default). Stopped is asked, from the read-ahead's threads, whether the run is
+  // stopping: then no listing more is started and the walk reads its folders itself.
+  virtual std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped) {
+    (void)Stopped;
+    return nullptr;
+  }
   // FindFirstFileA on a plain path without wildcards: the object itself, links not
   // followed. False when nothing is there.
   virtual bool FindOne(const std::string& Path, TTWFindData& Data) = 0;

@@ -21,8 +21,8 @@ bool TTWFileList::Accepts(const std::string& Path) const {
 bool TTWFileList::Add(const std::string& Path, int64_t Size, uint8_t Kind, uint8_t Group,
                       const TTWFileId& Id) {
   if (!Accepts(Path)) return false;
-  // Capacity is counted in blocks, while the storage itself grows geometrically, so a
-  // long run does not copy its entries once per block.
+  // Capacity is counted in blocks of GrowBy; the storage grows in blocks of its own and
+  // never copies the entries it holds.
   if (Count() + 1 > FCapacity) FCapacity += GrowBy;
   TTWRecordFile& item = FItems.emplace_back();
   item.Checked = FSettings.DeleteFiles.ConformationDialog == 0;

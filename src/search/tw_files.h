@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ class TTWFileList {
  private:
   const TTWRecordConfig& FSettings;
   TTWArrayMasks FFileExceptions;
-  std::vector<TTWRecordFile> FItems;
+  // In fixed blocks, not one array: a run of many entries neither leaves up to half an
+  // array unused nor copies every entry when it grows, and entries never move.
+  std::deque<TTWRecordFile> FItems;
   int FCapacity = 0;
 };

@@ -231,6 +231,7 @@ TTWThreadFind::TTWThreadFind(TTWFileList* FileList, const TTWConfig& Cfg,
 
 TTWThreadFind::~TTWThreadFind() {
   WaitFor();
+  EndReadAhead();
   TTWHelper::FreeMasks(FSearchMasks);
   TTWHelper::FreeMasks(FDirectoryExceptions);
 }
@@ -245,8 +246,16 @@ void TTWThreadFind::Execute() {
     // what was found, said as such. The main window must still get its end message.
     Skip(kGroupSearch, std::string(), TTWSkipReason::SearchStopped);
   }
+  // The read-ahead's threads are gone before the run says it is over.
+  EndReadAhead();
   if (Terminated()) ShowStatus(std::string());
   if (FTarget) FTarget->PostMessage(WM_FINDFINISHED, 0, 0);
+}
+
+void TTWThreadFind::EndReadAhead() {
+  if (!FReadAhead) return;
+  FReadAheadStats = FReadAhead->Stats();
+  FReadAhead.reset();
 }
 
 void TTWThreadFind::ShowStatus(const std::string& Text) {
@@ -428,6 +437,17 @@ void TTWThreadFind::WalkFrom(std::unique_ptr<TTWFindHandle> Start, const std::st
                              bool RecordTree, uint8_t Group) {
   if (!Start) return;
   const bool lazy = !RecordTree;
+  if (!FReadAheadMade) {
+    FReadAheadMade = true;
+    FReadAhead = Platform().CreateReadAhead([this] { return Terminated(); });
+  }
+  // Whatever ends the walk, a thrown out-of-memory included, ends its read-ahead.
+  struct TReadAheadWalk {
+    TTWReadAhead* Pool;
+    ~TReadAheadWalk() {
+      if (Pool) Pool->End();
+    }
+  } readAhead{FReadAhead && FReadAhead->Begin(*Start) ? FReadAhead.get() : nullptr};
   struct TLevel {
     std::unique_ptr<TTWFindHandle> Handle;
     std::string Folder;  // with a trailing backslash

@@ -87,6 +87,9 @@ class TTWThreadFind : public TThread {
 
   // The locations this run left out, in the order met. Read it after WM_FINDFINISHED.
   const std::vector<TTWSkippedLocation>& Skipped() const { return FSkipped; }
+  // What the read-ahead of folder listings did in this run (zero where there is none).
+  // Read it after WM_FINDFINISHED.
+  const TTWReadAheadStats& ReadAheadStats() const { return FReadAheadStats; }
 
  protected:
   void Execute() override;
@@ -136,6 +139,12 @@ class TTWThreadFind : public TThread {
   std::vector<TTWFileId> FWalked;
   std::vector<std::string> FWalkedTexts;  // upper-cased, for folders without an identity
   std::vector<TTWSkippedLocation> FSkipped;
+  // Lists the folders the walk enters next on threads of its own; made with the first
+  // walk, gone when the run ends.
+  std::unique_ptr<TTWReadAhead> FReadAhead;
+  bool FReadAheadMade = false;
+  TTWReadAheadStats FReadAheadStats;
+  void EndReadAhead();
 
   TTWFileList* FFileList;
   const TTWConfig& FCfg;

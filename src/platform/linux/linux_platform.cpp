@@ -3,6 +3,7 @@
 // links; here nothing ever follows a link but the drive link dosdevices/x: itself).
 #include <fcntl.h>
 #include <limits.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -229,6 +230,19 @@ class TLinuxPlatform : public TTWPlatform {
     TStatInfo St;
     if (!Dir.Valid() || !StatAt(Dir.Get(), "", false, St)) return nullptr;
     return OpenFind(std::move(Dir), St, W.Comps.empty(), Mask, Lazy, Context());
+  }
+
+  std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped) override {
+    int N = GReadAheadThreads.load(std::memory_order_relaxed);
+    if (N < 0) {
+      // Threads that mostly wait for the disk: four per CPU keep enough reads in flight
+      // for the disk to order them (on two CPUs, cold: 8 threads 0.77x the time of 4).
+      cpu_set_t Set;
+      CPU_ZERO(&Set);
+      const int Cpus = sched_getaffinity(0, sizeof Set, &Set) == 0 ? CPU_COUNT(&Set) : 1;
+      N = std::clamp(4 * Cpus, 4, 16);
+    }
+    return twl::CreateReadAhead(std::move(Stopped), static_cast<unsigned>(N));
   }
 
   bool FindOne(const std::string& Path, TTWFindData& Data) override {

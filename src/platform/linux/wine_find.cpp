@@ -10,7 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace twl {
@@ -60,12 +65,41 @@ std::unique_ptr<TArena> TakeArena() {
 }
 
 void GiveArena(std::unique_ptr<TArena> A) {
-  if (GPoolGone || GPool.Free.size() >= 64 || A->Names.capacity() > (1u << 20)) return;
+  if (!A || GPoolGone || GPool.Free.size() >= 64 || A->Names.capacity() > (1u << 20)) return;
   A->Names.clear();
   A->Keys.clear();
   A->Entries.clear();
   GPool.Free.push_back(std::move(A));
 }
+
+// Arenas of listings read ahead: made on the read-ahead's threads, freed on the walk's,
+// so they go back through a bin of their own rather than a thread's pool.
+class TArenaBin {
+ public:
+  std::unique_ptr<TArena> Take() {
+    {
+      std::lock_guard<std::mutex> G(FLock);
+      if (!FFree.empty()) {
+        std::unique_ptr<TArena> A = std::move(FFree.back());
+        FFree.pop_back();
+        return A;
+      }
+    }
+    return std::make_unique<TArena>();
+  }
+  void Give(std::unique_ptr<TArena> A) {
+    if (!A || A->Names.capacity() > (1u << 20)) return;
+    A->Names.clear();
+    A->Keys.clear();
+    A->Entries.clear();
+    std::lock_guard<std::mutex> G(FLock);
+    if (FFree.size() < 256) FFree.push_back(std::move(A));
+  }
+
+ private:
+  std::mutex FLock;
+  std::vector<std::unique_ptr<TArena>> FFree;
+};
 
 inline bool IsDot(const char* N, size_t L) {
   return (L == 1 && N[0] == '.') || (L == 2 && N[0] == '.' && N[1] == '.');
@@ -123,15 +157,186 @@ int OpenChildNoXdev(int Dir, const char* Name) {
   return static_cast<int>(Fd);
 }
 
+// A folder's place in a depth-first walk: the index of each folder on the way down in
+// its parent's listing. Compared as sequences, places are in the order the walk enters them.
+using TKey = std::vector<uint32_t>;
+
+// A listing read ahead, handed to the walk.
+struct TListing {
+  TFd Dir;
+  TStatInfo St;
+  std::unique_ptr<TArena> A;
+  uint8_t Fs = kFsUnknown;
+};
+
+class TWineFind;
+
+class TReadAheadPool final : public TTWReadAhead {
+ public:
+  TReadAheadPool(std::function<bool()> Stopped, unsigned Threads);
+  ~TReadAheadPool() override;
+  bool Begin(TTWFindHandle& Root) override;
+  void End() override;
+  TTWReadAheadStats Stats() const override;
+
+  // The walk enters the folder at Key: its listing when one was read ahead (waiting for
+  // one under way). Everything before Key that the walk did not take is dropped.
+  bool Take(uint64_t Session, const TKey& Key, TListing& Out);
+  // The walk listed the folder at Key itself: its subfolders may be read ahead.
+  void Listed(uint64_t Session, const TKey& Key, const TWineFind& H);
+  // A listing taken was not used: the folder at its name is another one now.
+  void Refused();
+  // Whether the walk should ask for listings or offer its own: the read-ahead runs, or
+  // still holds listings.
+  bool Wanted() const {
+    return FEngaged.load(std::memory_order_relaxed) ||
+           FJobCount.load(std::memory_order_relaxed) != 0;
+  }
+  // The walk listed a folder itself in Ns nanoseconds. Listings that take as long as a
+  // disk read start the read-ahead; it parks itself again when its own listings come
+  // from the cache, since then it only takes CPU from the walk.
+  void WalkListed(int64_t Ns);
+  // Where the arenas of listings read ahead go back to; those of the walk's own stay with
+  // its thread.
+  const std::shared_ptr<TArenaBin>& Bin() const { return FBin; }
+
+ private:
+  struct TSub {
+    std::string Name;  // on disk
+    uint64_t Ino;
+    uint32_t Index;  // in the parent's listing
+  };
+  // A listed folder whose subfolders are still to be read ahead.
+  struct TNode {
+    std::shared_ptr<TFd> Dir;  // a descriptor of its own, for opening the subfolders
+    TStatInfo St;
+    uint8_t Fs = kFsUnknown;
+    std::vector<TSub> Subs;
+    size_t Next = 0;
+  };
+  enum class TState { Running, Ready, Failed };
+  struct TJob {
+    TState State = TState::Running;
+    bool Stale = false;  // passed by the walk while it was listed
+    TListing L;
+    size_t Bytes = 0;
+  };
+  struct TWork {
+    TKey Key;
+    std::shared_ptr<TFd> Parent;
+    TStatInfo ParentSt;
+    uint8_t Fs = kFsUnknown;
+    std::string Name;
+    uint64_t Ino = 0;
+    uint64_t Session = 0;
+  };
+
+  void Run();
+  bool PickLocked(TWork& W);
+  bool List(const TWork& W, TListing& L, std::vector<TSub>& Subs);
+  // Drops what lies before the walk's place; the dropped listings go to Trash, to be
+  // freed outside the lock.
+  void DropPassedLocked(std::vector<TListing>& Trash);
+  void ClearLocked(std::vector<TListing>& Trash);
+  void AddNodeLocked(const TKey& Key, std::shared_ptr<TFd> Dir, const TStatInfo& St, uint8_t Fs,
+                     std::vector<TSub> Subs);
+  bool RoomLocked() const { return FJobs.size() < kMaxFolders && FBytes < kMaxBytes; }
+
+  void EngageLocked();
+
+  static constexpr int64_t kSlowNs = 200'000;  // the walk's own listings, smoothed
+  static constexpr int64_t kFastNs = 60'000;   // the read-ahead's, smoothed
+  static constexpr size_t kMaxFolders = 64;
+  static constexpr size_t kMaxBytes = 8u << 20;
+
+  std::function<bool()> FStopped;
+  std::shared_ptr<TArenaBin> FBin = std::make_shared<TArenaBin>();
+  unsigned FThreadCount;
+  std::vector<std::thread> FThreads;
+
+  mutable std::mutex FLock;
+  std::condition_variable FWorkCond;  // pool threads: work or room
+  std::condition_variable FTakeCond;  // the walk: a listing under way ended
+  bool FQuit = false;
+  bool FActive = false;
+  uint64_t FSession = 0;
+  TFindContext FCtx;
+  TKey FCursor;  // the walk's place
+  std::map<TKey, TNode> FNodes;
+  std::map<TKey, TJob> FJobs;
+  size_t FBytes = 0;
+  unsigned FIdle = 0;
+  bool FTakeWaiting = false;
+  TTWReadAheadStats FStats;
+  std::atomic<bool> FEngaged{false};
+  std::atomic<size_t> FJobCount{0};
+  int64_t FWalkNs = 0;  // the walk's thread only
+  int64_t FPoolNs = 0;
+};
+
 class TWineFind : public TTWFindHandle {
  public:
   TWineFind(TFd Dir, const TStatInfo& DirSt, bool Lazy, const TFindContext& Ctx,
             uint8_t Fs = kFsUnknown)
       : FDir(std::move(Dir)), FDirSt(DirSt), FLazy(Lazy), FCtx(Ctx), FA(TakeArena()), FFs(Fs) {}
+  // An empty listing over an arena of the read-ahead, which brings its own read buffer.
+  TWineFind(TFd Dir, const TStatInfo& DirSt, const TFindContext& Ctx, uint8_t Fs,
+            std::unique_ptr<TArena> A)
+      : FDir(std::move(Dir)), FDirSt(DirSt), FLazy(true), FCtx(Ctx), FA(std::move(A)), FFs(Fs) {}
+  // A listing read ahead: already loaded.
+  TWineFind(TListing L, bool Lazy, const TFindContext& Ctx)
+      : FDir(std::move(L.Dir)),
+        FDirSt(L.St),
+        FLazy(Lazy),
+        FCtx(Ctx),
+        FA(std::move(L.A)),
+        FFs(L.Fs) {}
   // A folder opened through openat2 whose identity is still to be confirmed: its
   // listing's "." must carry the inode number its parent listed.
   void ExpectSelf() { FCheckSelf = true; }
-  ~TWineFind() override { GiveArena(std::move(FA)); }
+  ~TWineFind() override {
+    if (FBin)
+      FBin->Give(std::move(FA));
+    else
+      GiveArena(std::move(FA));
+  }
+
+  // Read ahead below this folder, which is at Key in the walk of Session; the arena goes
+  // back to Bin when there is one.
+  void Attach(TReadAheadPool* Pool, uint64_t Session, TKey Key, std::shared_ptr<TArenaBin> Bin) {
+    FBin = std::move(Bin);
+    FPool = Pool;
+    FSession = Session;
+    FKey = std::move(Key);
+  }
+  // Asked between reads of a large folder: a stopping run lists no further.
+  void StopWhen(const std::function<bool()>* Stopped) { FStopped = Stopped; }
+  int Dir() const { return FDir.Get(); }
+  const TStatInfo& DirSt() const { return FDirSt; }
+  uint8_t Fs() const { return FFs; }
+  const TFindContext& Ctx() const { return FCtx; }
+  // The subfolders of the listing, by their names on disk, with their inode numbers and
+  // places in the listing.
+  template <class TOut>
+  void Subfolders(TOut&& Out) const {
+    for (size_t I = 0; I < FA->Entries.size(); ++I) {
+      const TEntry& E = FA->Entries[I];
+      if (E.Type == DT_DIR && !IsDot(NameOf(E), E.NameLen))
+        Out(NameOf(E), E.NameLen, E.Ino, static_cast<uint32_t>(I));
+    }
+  }
+  size_t Bytes() const {
+    return FA->Dents.capacity() + FA->Names.capacity() + FA->Keys.capacity() +
+           FA->Entries.capacity() * sizeof(TEntry);
+  }
+  TListing Release() {
+    TListing L;
+    L.Dir = std::move(FDir);
+    L.St = FDirSt;
+    L.A = std::move(FA);
+    L.Fs = FFs;
+    return L;
+  }
 
   bool Load(const TNameMask& Mask, bool DriveRoot);
   void Sort(size_t From);
@@ -167,6 +372,11 @@ class TWineFind : public TTWFindHandle {
   bool FCheckSelf = false;
   uint8_t FFs;  // kFs* of FDir
   std::string FMappedName;
+  TReadAheadPool* FPool = nullptr;
+  std::shared_ptr<TArenaBin> FBin;
+  uint64_t FSession = 0;
+  TKey FKey;
+  const std::function<bool()>* FStopped = nullptr;
 };
 
 bool TWineFind::Load(const TNameMask& Mask, bool DriveRoot) {
@@ -184,10 +394,12 @@ bool TWineFind::Load(const TNameMask& Mask, bool DriveRoot) {
   const bool HostRoot = FDirSt.Dev == FCtx.HostRootDev && FDirSt.Ino == FCtx.HostRootIno;
   const bool PrefixHere = FCtx.HavePrefix && FDirSt.Dev == FCtx.PrefixDev;
   if (FFs == kFsUnknown) FFs = FsTraits(FDir.Get());
+  if (FA->Dents.size() < kDentsSize) FA->Dents.resize(kDentsSize);
   char* Buf = FA->Dents.data();
   const long BufSize = static_cast<long>(FA->Dents.size());
   bool SelfSeen = false;
   for (bool More = true; More;) {
+    if (FStopped && (*FStopped)()) return false;
     long N = syscall(SYS_getdents64, FDir.Get(), Buf, BufSize);
     if (N <= 0) break;
     // Saves the second call, which would only find the end, in most folders.
@@ -335,6 +547,44 @@ std::unique_ptr<TTWFindHandle> TWineFind::FindFirstIn(const TTWFindData& Child,
     if (Same(FA->Entries[I])) E = &FA->Entries[I];
   if (!E || IsDot(NameOf(*E), E->NameLen) || E->Type != DT_DIR) return nullptr;
 
+  TKey Key;
+  const bool Ahead = FPool && Pattern == "*.*" && FPool->Wanted();
+  if (Ahead) {
+    Key.reserve(FKey.size() + 1);
+    Key = FKey;
+    Key.push_back(static_cast<uint32_t>(E - FA->Entries.data()));
+    TListing L;
+    if (FPool->Take(FSession, Key, L)) {
+      // Listed a moment ago: the folder at the name now must still be that one, a plain
+      // folder of this file system, or the walk reads the name afresh.
+      TStatInfo Now;
+      if (StatAt(FDir.Get(), NameOf(*E), false, Now) && S_ISDIR(Now.Mode) && Now.Ino == L.St.Ino &&
+          Now.Dev == L.St.Dev && L.St.Ino == E->Ino && L.St.Dev == FDirSt.Dev && !Now.MountRoot &&
+          !L.St.MountRoot && (!Child.Id.Valid() || Child.Id == IdOf(L.St))) {
+        auto H = std::make_unique<TWineFind>(std::move(L), Lazy, FCtx);
+        H->Attach(FPool, FSession, std::move(Key), FPool->Bin());
+        return H;
+      }
+      FPool->Refused();
+    }
+  }
+  const auto Start =
+      FPool ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+  auto Attached = [&](std::unique_ptr<TWineFind> H) -> std::unique_ptr<TTWFindHandle> {
+    if (FPool) {
+      FPool->WalkListed(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - Start)
+                            .count());
+      if (Key.empty()) {
+        Key = FKey;
+        Key.push_back(static_cast<uint32_t>(E - FA->Entries.data()));
+      }
+      if (FPool->Wanted()) FPool->Listed(FSession, Key, *H);
+      H->Attach(FPool, FSession, std::move(Key), nullptr);
+    }
+    return H;
+  };
+
   // A lazy walk records no folder ids, so one openat2 can stand for openat + fstat: the
   // child's device is its parent's (no mount was crossed, and on these file systems a
   // mount has one device), and its inode number is checked against the listing's ".".
@@ -350,7 +600,7 @@ std::unique_ptr<TTWFindHandle> TWineFind::FindFirstIn(const TTWFindData& Child,
         auto H = std::make_unique<TWineFind>(TFd(Fd), St, Lazy, FCtx, FFs);
         H->ExpectSelf();
         if (!H->Load(TNameMask(Pattern), false)) return nullptr;
-        return H;
+        return Attached(std::move(H));
       }
       // A link, a mount, or gone: refused, as the descriptor chain would.
       if (errno != ENOSYS && errno != EPERM) return nullptr;
@@ -367,7 +617,344 @@ std::unique_ptr<TTWFindHandle> TWineFind::FindFirstIn(const TTWFindData& Child,
   if (Child.Id.Valid() && !(Child.Id == IdOf(St))) return nullptr;
   auto H = std::make_unique<TWineFind>(std::move(Sub), St, Lazy, FCtx, FFs);
   if (!H->Load(TNameMask(Pattern), false)) return nullptr;
-  return H;
+  return Attached(std::move(H));
+}
+
+// --- Read-ahead
+
+TReadAheadPool::TReadAheadPool(std::function<bool()> Stopped, unsigned Threads)
+    : FStopped(std::move(Stopped)), FThreadCount(Threads) {}
+
+TReadAheadPool::~TReadAheadPool() {
+  std::vector<TListing> Trash;
+  {
+    std::lock_guard<std::mutex> G(FLock);
+    FQuit = true;
+    ClearLocked(Trash);
+  }
+  FWorkCond.notify_all();
+  FTakeCond.notify_all();
+  for (std::thread& T : FThreads) T.join();
+}
+
+bool TReadAheadPool::Begin(TTWFindHandle& Root) {
+  auto* H = dynamic_cast<TWineFind*>(&Root);
+  if (!H) return false;
+  std::vector<TSub> Subs;
+  H->Subfolders([&](const char* Name, size_t Len, uint64_t Ino, uint32_t Index) {
+    Subs.push_back({std::string(Name, Len), Ino, Index});
+  });
+  auto Dir = std::make_shared<TFd>(fcntl(H->Dir(), F_DUPFD_CLOEXEC, 0));
+  if (!Dir->Valid()) return false;
+  std::vector<TListing> Trash;
+  uint64_t Session;
+  {
+    std::lock_guard<std::mutex> G(FLock);
+    ClearLocked(Trash);
+    Session = ++FSession;
+    FActive = true;
+    FCtx = H->Ctx();
+    FCursor.clear();
+    AddNodeLocked(TKey(), std::move(Dir), H->DirSt(), H->Fs(), std::move(Subs));
+    if (GReadAheadEager.load(std::memory_order_relaxed)) EngageLocked();
+  }
+  H->Attach(this, Session, TKey(), nullptr);
+  FWorkCond.notify_all();
+  return true;
+}
+
+void TReadAheadPool::End() {
+  std::vector<TListing> Trash;
+  {
+    std::lock_guard<std::mutex> G(FLock);
+    ClearLocked(Trash);
+    FActive = false;
+    ++FSession;
+  }
+  FTakeCond.notify_all();
+}
+
+TTWReadAheadStats TReadAheadPool::Stats() const {
+  std::lock_guard<std::mutex> G(FLock);
+  return FStats;
+}
+
+void TReadAheadPool::EngageLocked() {
+  FEngaged.store(true, std::memory_order_relaxed);
+  FPoolNs = kSlowNs;
+  // Started when first needed: a walk over a warm cache costs no thread.
+  if (FThreads.empty()) {
+    for (unsigned I = 0; I < FThreadCount; ++I) FThreads.emplace_back([this] { Run(); });
+  }
+}
+
+void TReadAheadPool::WalkListed(int64_t Ns) {
+  FWalkNs += (Ns - FWalkNs) / 4;
+  if (FWalkNs < kSlowNs || FEngaged.load(std::memory_order_relaxed)) return;
+  FWalkNs = 0;
+  {
+    std::lock_guard<std::mutex> G(FLock);
+    if (!FActive) return;
+    EngageLocked();
+  }
+  FWorkCond.notify_all();
+}
+
+void TReadAheadPool::Refused() {
+  std::lock_guard<std::mutex> G(FLock);
+  ++FStats.Refused;
+}
+
+void TReadAheadPool::ClearLocked(std::vector<TListing>& Trash) {
+  for (auto& [K, J] : FJobs) {
+    if (J.State == TState::Ready) {
+      ++FStats.Dropped;
+      Trash.push_back(std::move(J.L));
+    }
+  }
+  // Listings under way find their session gone when they end.
+  FJobs.clear();
+  FJobCount.store(0, std::memory_order_relaxed);
+  FNodes.clear();
+  FBytes = 0;
+}
+
+void TReadAheadPool::AddNodeLocked(const TKey& Key, std::shared_ptr<TFd> Dir, const TStatInfo& St,
+                                   uint8_t Fs, std::vector<TSub> Subs) {
+  if (Subs.empty()) return;
+  TNode& N = FNodes[Key];
+  N.Dir = std::move(Dir);
+  N.St = St;
+  N.Fs = Fs;
+  N.Subs = std::move(Subs);
+  N.Next = 0;
+}
+
+void TReadAheadPool::DropPassedLocked(std::vector<TListing>& Trash) {
+  // Before the walk's place and not on its way down: never to be entered.
+  auto Passed = [this](const TKey& K) {
+    return K < FCursor &&
+           !(K.size() <= FCursor.size() && std::equal(K.begin(), K.end(), FCursor.begin()));
+  };
+  for (auto It = FJobs.begin(); It != FJobs.end() && It->first < FCursor;) {
+    TJob& J = It->second;
+    if (J.State == TState::Running) {
+      J.Stale = true;
+      ++It;
+      continue;
+    }
+    if (J.State == TState::Ready) {
+      ++FStats.Dropped;
+      FBytes -= J.Bytes;
+      Trash.push_back(std::move(J.L));
+    }
+    It = FJobs.erase(It);
+  }
+  for (auto It = FNodes.begin(); It != FNodes.end() && It->first < FCursor;) {
+    if (Passed(It->first))
+      It = FNodes.erase(It);
+    else
+      ++It;
+  }
+}
+
+bool TReadAheadPool::Take(uint64_t Session, const TKey& Key, TListing& Out) {
+  std::vector<TListing> Trash;
+  bool Got = false, Wake = false;
+  {
+    std::unique_lock<std::mutex> G(FLock);
+    if (Session != FSession || !FActive) return false;
+    const size_t Before = FJobs.size();
+    FCursor = Key;
+    DropPassedLocked(Trash);
+    auto It = FJobs.find(Key);
+    if (It != FJobs.end() && It->second.State == TState::Running && !FStopped()) {
+      ++FStats.Waited;
+      FTakeWaiting = true;
+      FTakeCond.wait(G, [&] {
+        It = FJobs.find(Key);
+        return Session != FSession || It == FJobs.end() || It->second.State != TState::Running;
+      });
+      FTakeWaiting = false;
+      if (Session != FSession) return false;
+    }
+    if (It != FJobs.end() && It->second.State != TState::Running) {
+      if (It->second.State == TState::Ready) {
+        Out = std::move(It->second.L);
+        FBytes -= It->second.Bytes;
+        ++FStats.Used;
+        Got = true;
+      }
+      FJobs.erase(It);
+    }
+    FJobCount.store(FJobs.size(), std::memory_order_relaxed);
+    // Room again after a full pool: wake the threads waiting for it, not at every take.
+    Wake = FIdle > 0 && Before >= kMaxFolders * 3 / 4 && FJobs.size() < kMaxFolders * 3 / 4;
+  }
+  if (Wake) FWorkCond.notify_all();
+  return Got;
+}
+
+void TReadAheadPool::Listed(uint64_t Session, const TKey& Key, const TWineFind& H) {
+  std::vector<TSub> Subs;
+  H.Subfolders([&](const char* Name, size_t Len, uint64_t Ino, uint32_t Index) {
+    Subs.push_back({std::string(Name, Len), Ino, Index});
+  });
+  if (Subs.empty()) return;
+  auto Dir = std::make_shared<TFd>(fcntl(H.Dir(), F_DUPFD_CLOEXEC, 0));
+  if (!Dir->Valid()) return;
+  bool Wake;
+  {
+    std::lock_guard<std::mutex> G(FLock);
+    if (Session != FSession || !FActive) return;
+    AddNodeLocked(Key, std::move(Dir), H.DirSt(), H.Fs(), std::move(Subs));
+    Wake = FIdle > 0;
+  }
+  if (Wake) FWorkCond.notify_all();
+}
+
+bool TReadAheadPool::PickLocked(TWork& W) {
+  if (!FActive || !FEngaged.load(std::memory_order_relaxed) || !RoomLocked() || FStopped())
+    return false;
+  // The first folder, in the walk's order, that is neither entered nor read ahead yet.
+  TKey Best;
+  TNode* BestNode = nullptr;
+  TKey K;
+  for (auto It = FNodes.begin(); It != FNodes.end();) {
+    TNode& N = It->second;
+    bool Found = false;
+    while (N.Next < N.Subs.size()) {
+      K = It->first;
+      K.push_back(N.Subs[N.Next].Index);
+      if (FCursor < K) {
+        Found = true;
+        break;
+      }
+      ++N.Next;
+    }
+    if (!Found) {
+      It = FNodes.erase(It);
+      continue;
+    }
+    if (!BestNode || K < Best) {
+      Best = K;
+      BestNode = &N;
+    }
+    ++It;
+  }
+  if (!BestNode) return false;
+  const TSub& S = BestNode->Subs[BestNode->Next++];
+  W.Key = std::move(Best);
+  W.Parent = BestNode->Dir;
+  W.ParentSt = BestNode->St;
+  W.Fs = BestNode->Fs;
+  W.Name = S.Name;
+  W.Ino = S.Ino;
+  W.Session = FSession;
+  FJobs[W.Key];  // under way
+  FJobCount.store(FJobs.size(), std::memory_order_relaxed);
+  return true;
+}
+
+bool TReadAheadPool::List(const TWork& W, TListing& L, std::vector<TSub>& Subs) {
+  // As FindFirstIn opens a folder: relative to its parent, no link, the folder the
+  // parent listed, on the parent's file system, no mount point.
+  TFd Sub(openat(W.Parent->Get(), W.Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!Sub.Valid()) return false;
+  TStatInfo St;
+  if (!StatAt(Sub.Get(), "", false, St) || St.Ino != W.Ino || St.Dev != W.ParentSt.Dev ||
+      St.MountRoot)
+    return false;
+  std::unique_ptr<TArena> A = FBin->Take();
+  // One read buffer per thread: a listing handed over needs none.
+  thread_local std::vector<char> Dents(kDentsSize);
+  A->Dents.swap(Dents);
+  TArena* Own = A.get();
+  TWineFind H(std::move(Sub), St, FCtx, W.Fs, std::move(A));
+  H.StopWhen(&FStopped);
+  const bool Loaded = H.Load(TNameMask("*.*"), false);
+  Own->Dents.swap(Dents);
+  if (!Loaded) {
+    FBin->Give(H.Release().A);
+    return false;
+  }
+  H.Subfolders([&](const char* Name, size_t Len, uint64_t Ino, uint32_t Index) {
+    Subs.push_back({std::string(Name, Len), Ino, Index});
+  });
+  L = H.Release();
+  return true;
+}
+
+void TReadAheadPool::Run() {
+  std::unique_lock<std::mutex> G(FLock);
+  for (;;) {
+    TWork W;
+    if (FQuit) return;
+    if (!PickLocked(W)) {
+      ++FIdle;
+      FWorkCond.wait(G);
+      --FIdle;
+      continue;
+    }
+    G.unlock();
+    TListing L;
+    std::vector<TSub> Subs;
+    bool Ok = false;
+    size_t Bytes = 0;
+    std::shared_ptr<TFd> Dir;
+    const auto Began = std::chrono::steady_clock::now();
+    try {
+      Ok = List(W, L, Subs);
+      if (Ok) {
+        Bytes = L.A->Dents.capacity() + L.A->Names.capacity() + L.A->Keys.capacity() +
+                L.A->Entries.capacity() * sizeof(TEntry);
+        if (!Subs.empty()) {
+          Dir = std::make_shared<TFd>(fcntl(L.Dir.Get(), F_DUPFD_CLOEXEC, 0));
+          if (!Dir->Valid()) Subs.clear();
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      Ok = false;
+    }
+    const int64_t Ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now() - Began)
+                           .count();
+    std::vector<TListing> Trash;
+    G.lock();
+    if (Ok && !GReadAheadEager.load(std::memory_order_relaxed)) {
+      FPoolNs += (Ns - FPoolNs) / 8;
+      if (FPoolNs < kFastNs) FEngaged.store(false, std::memory_order_relaxed);
+    }
+    auto It = W.Session == FSession ? FJobs.find(W.Key) : FJobs.end();
+    if (It == FJobs.end() || It->second.Stale) {
+      if (It != FJobs.end()) FJobs.erase(It);
+      if (Ok) {
+        ++FStats.Listed;
+        ++FStats.Dropped;
+        Trash.push_back(std::move(L));
+      }
+    } else if (Ok) {
+      ++FStats.Listed;
+      It->second.State = TState::Ready;
+      It->second.L = std::move(L);
+      It->second.Bytes = Bytes;
+      FBytes += Bytes;
+      FStats.PeakBytes = std::max<uint64_t>(FStats.PeakBytes, FBytes);
+      if (!Subs.empty()) {
+        AddNodeLocked(W.Key, std::move(Dir), It->second.L.St, It->second.L.Fs, std::move(Subs));
+        if (FIdle > 0) FWorkCond.notify_one();
+      }
+    } else {
+      It->second.State = TState::Failed;
+    }
+    FJobCount.store(FJobs.size(), std::memory_order_relaxed);
+    if (FTakeWaiting) FTakeCond.notify_all();
+    if (!Trash.empty()) {
+      G.unlock();
+      Trash.clear();
+      G.lock();
+    }
+  }
 }
 
 }  // namespace
@@ -415,6 +1002,14 @@ std::unique_ptr<TTWFindHandle> OpenFind(TFd Dir, const TStatInfo& DirSt, bool Dr
   auto H = std::make_unique<TWineFind>(std::move(Dir), DirSt, Lazy, Ctx);
   if (!H->Load(TNameMask(Mask), DriveRoot)) return nullptr;
   return H;
+}
+
+std::atomic<int> GReadAheadThreads{-1};
+std::atomic<bool> GReadAheadEager{false};
+
+std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped, unsigned Threads) {
+  if (Threads == 0) return nullptr;
+  return std::make_unique<TReadAheadPool>(std::move(Stopped), Threads);
 }
 
 }  // namespace twl

@@ -1,6 +1,8 @@
 // Directory enumeration as Wine's FindFirstFileA answers it, over a descriptor.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,5 +28,16 @@ std::unique_ptr<TTWFindHandle> OpenFind(TFd Dir, const TStatInfo& DirSt, bool Dr
 // Name, Size, Id and every attribute of the object St (stat of Dir/Name, not followed).
 void FillDetails(int Dir, uint64_t DirDev, const char* Name, size_t Len, const TStatInfo& St,
                  bool ShowDotFiles, TTWFindData& Data);
+
+// A read-ahead of folder listings on Threads threads of its own, for enumerations that
+// OpenFind started (see TTWReadAhead). Null for 0 threads.
+std::unique_ptr<TTWReadAhead> CreateReadAhead(std::function<bool()> Stopped, unsigned Threads);
+// Benchmark and test seam: the host platform's read-ahead threads (-1: from the CPUs the
+// process may use; 0: no read-ahead).
+extern std::atomic<int> GReadAheadThreads;
+// Test and benchmark seam: read ahead from the start of a walk and never park, whatever
+// the listings take (by default the read-ahead starts when the walk's own listings are
+// as slow as disk reads, and parks while its listings come from the cache).
+extern std::atomic<bool> GReadAheadEager;
 
 }  // namespace twl
