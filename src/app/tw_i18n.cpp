@@ -11,7 +11,7 @@
 
 namespace {
 
-using TCatalog = std::unordered_map<std::string, std::string>;
+using TCatalog = TTWCatalog;
 
 struct TState {
   std::mutex Lock;
@@ -20,6 +20,7 @@ struct TState {
   bool Disabled = false;                // a catalog was refused: translations stay off
   TCatalog Catalog;
   TTWLocalisationProblemHandler Handler;
+  std::string CatalogDir;  // empty: "locale" in the program's folder
 };
 
 TState& State() {
@@ -60,9 +61,17 @@ bool IsSafeCode(const std::string& Code) {
   return true;
 }
 
-bool ReadCatalogOf(const std::string& Code, std::string& Path, std::string& Data) {
+std::string CatalogPath(const std::string& Dir, const std::string& Code) {
+  char d = Platform().HostPathDelimiter();
+  std::string base = Dir.empty() ? GetProgramDir() + "locale" : Dir;
+  if (base.empty() || base.back() != d) base += d;
+  return base + Code + d + "LC_MESSAGES" + d + "default.mo";
+}
+
+bool ReadCatalogOf(const std::string& Dir, const std::string& Code, std::string& Path,
+                   std::string& Data) {
   if (!IsSafeCode(Code)) return false;
-  Path = CatalogFileName(Code);
+  Path = CatalogPath(Dir, Code);
   return Platform().ReadWholeFile(Path, Data);
 }
 
@@ -149,13 +158,12 @@ std::string LoadCatalog(TState& S) {
   S.Catalog.clear();
   const std::string& code = *S.Language;
   std::string path, data;
-  bool found = ReadCatalogOf(code, path, data);
-  if (!found && code.size() > 2) found = ReadCatalogOf(code.substr(0, 2), path, data);
+  bool found = ReadCatalogOf(S.CatalogDir, code, path, data);
+  if (!found && code.size() > 2) found = ReadCatalogOf(S.CatalogDir, code.substr(0, 2), path, data);
   if (!found) return {};
   TCatalog catalog;
-  bool has_header = false;
   std::string header;
-  if (!TMoReader(data).Read(catalog, has_header, header)) return {};
+  if (!ReadMoCatalog(data, catalog, header)) return {};
   if (!ContainsNoCase(ContentTypeLine(header), "charset=utf-8")) {
     S.Disabled = true;
     return "The translation for the language code " + code + " (in " + path +
@@ -226,7 +234,7 @@ std::string Translate(const std::string& EnglishText) {
     if (problem.empty()) {
       auto it = s.Catalog.find(WithoutCR(EnglishText));
       if (it == s.Catalog.end()) return EnglishText;
-      return WithCRLF(it->second);
+      return Platform().Utf8ToSystemText(WithCRLF(it->second));
     }
     handler = s.Handler;
   }
@@ -241,9 +249,26 @@ void SetLocalisationProblemHandler(TTWLocalisationProblemHandler Handler) {
   s.Handler = std::move(Handler);
 }
 
+bool ReadMoCatalog(const std::string& Data, TTWCatalog& Entries, std::string& Header) {
+  bool has_header = false;
+  Header.clear();
+  return TMoReader(Data).Read(Entries, has_header, Header);
+}
+
 std::string CatalogFileName(const std::string& Code) {
-  char d = Platform().HostPathDelimiter();
-  return GetProgramDir() + "locale" + d + Code + d + "LC_MESSAGES" + d + "default.mo";
+  TState& s = State();
+  std::string dir;
+  {
+    std::lock_guard<std::mutex> guard(s.Lock);
+    dir = s.CatalogDir;
+  }
+  return CatalogPath(dir, Code);
+}
+
+void SetCatalogDirectory(const std::string& HostDir) {
+  TState& s = State();
+  std::lock_guard<std::mutex> guard(s.Lock);
+  s.CatalogDir = HostDir;
 }
 
 void ResetTranslationLayer() {
