@@ -68,11 +68,16 @@ std::string CatalogPath(const std::string& Dir, const std::string& Code) {
   return base + Code + d + "LC_MESSAGES" + d + "default.mo";
 }
 
+// A catalog of the program holds a few hundred short texts; anything far larger, or a
+// FIFO or device in its place, is not one.
+constexpr size_t kMaxCatalogFile = 16u << 20;
+
 bool ReadCatalogOf(const std::string& Dir, const std::string& Code, std::string& Path,
                    std::string& Data) {
   if (!IsSafeCode(Code)) return false;
   Path = CatalogPath(Dir, Code);
-  return Platform().ReadWholeFile(Path, Data);
+  std::string why;
+  return Platform().ReadSmallFile(Path, kMaxCatalogFile, Data, why);
 }
 
 // Reads a .mo file; every offset is checked, so a damaged catalog yields what can be read
@@ -99,9 +104,18 @@ class TMoReader {
     uint64_t translations = U32(16, BigEndian);
     if (count > D.size() / 8) return false;
     if (originals + count * 8 > D.size() || translations + count * 8 > D.size()) return false;
+    // msgfmt stores every text once, so the texts of a real catalog fit into its file.
+    // Entries that share their bytes could make a small file claim far more.
+    uint64_t budget = D.size();
     for (uint64_t i = 0; i < count; ++i) {
-      std::string id, text;
-      if (!Str(originals + i * 8, id) || !Str(translations + i * 8, text)) continue;
+      uint64_t id_off, id_len, text_off, text_len;
+      if (!Span(originals + i * 8, id_off, id_len) ||
+          !Span(translations + i * 8, text_off, text_len))
+        continue;
+      if (id_len + text_len > budget) break;
+      budget -= id_len + text_len;
+      std::string id(D, static_cast<size_t>(id_off), static_cast<size_t>(id_len));
+      std::string text(D, static_cast<size_t>(text_off), static_cast<size_t>(text_len));
       // Context entries ("ctxt\4id") are not used by the program.
       if (id.find('\x04') != std::string::npos) continue;
       // Plural entries: the singular id and the first form.
@@ -123,12 +137,11 @@ class TMoReader {
     if (Big) return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
     return b(3) << 24 | b(2) << 16 | b(1) << 8 | b(0);
   }
-  bool Str(uint64_t Entry, std::string& Out) const {
-    uint64_t len = U32(Entry, BigEndian);
-    uint64_t off = U32(Entry + 4, BigEndian);
-    if (off > D.size() || len > D.size() - off) return false;
-    Out.assign(D, static_cast<size_t>(off), static_cast<size_t>(len));
-    return true;
+  // The place of a table entry's text, when it lies inside the data.
+  bool Span(uint64_t Entry, uint64_t& Off, uint64_t& Len) const {
+    Len = U32(Entry, BigEndian);
+    Off = U32(Entry + 4, BigEndian);
+    return Off <= D.size() && Len <= D.size() - Off;
   }
 
   const std::string& D;
