@@ -56,5 +56,6 @@ std::string FormatText(const std::string& Format, std::initializer_list<std::str
 }
 
 std::string OpenErrorText(const std::string& FileName, const std::string& Why) {
-  return FormatText(Translate("Cannot open file \"%s\". %s"), {FileName, Why});
+  // The reason comes from the system's table in English; it is looked up as well.
+  return FormatText(Translate("Cannot open file \"%s\". %s"), {FileName, Translate(Why)});
 }

@@ -15,15 +15,12 @@
 #include "app/globals.h"
 #include "app/tw_gui_branding.h"
 #include "app/tw_gui_skin.h"
+#include "app/tw_gui_translate.h"
 #include "app/tw_i18n.h"
 
 TFrmAbout* FrmAbout = nullptr;
 
 namespace {
-
-QString Tr(const char* English) {
-  return QString::fromStdString(Translate(English));
-}
 
 // The labels show branding values as plain text: a value is never read as markup.
 QLabel* MakeLabel(QLabel* L, const char* Name, int X, int Y, int W, int H) {
@@ -53,19 +50,19 @@ void MakeLink(QLabel* L) {
   L->setWordWrap(true);
 }
 
-const char* const kCopyrightTemplate = "Copyright \u00a9 2025-%d %s";
+const char* const kCopyrightTemplate = N_("Copyright \u00a9 2025-%d %s");
 
 const char* const kLicenceText =
-    "Tidewell is free software: you can redistribute it and/or modify it under the terms of "
-    "the GNU General Public License as published by the Free Software Foundation, either "
-    "version 3 of the License, or (at your option) any later version.\n"
-    "\n"
-    "Tidewell is distributed in the hope that it will be useful, but WITHOUT ANY WARRANTY; "
-    "without even the implied warranty of MERCHANTABILITY or FITNESS FOR A PARTICULAR "
-    "PURPOSE. See the GNU General Public License for more details.\n"
-    "\n"
-    "You should have received a copy of the GNU General Public License along with Tidewell. "
-    "If not, see <https://www.gnu.org/licenses/>.";
+    N_("Tidewell is free software: you can redistribute it and/or modify it under the terms of "
+       "the GNU General Public License as published by the Free Software Foundation, either "
+       "version 3 of the License, or (at your option) any later version.\n"
+       "\n"
+       "Tidewell is distributed in the hope that it will be useful, but WITHOUT ANY WARRANTY; "
+       "without even the implied warranty of MERCHANTABILITY or FITNESS FOR A PARTICULAR "
+       "PURPOSE. See the GNU General Public License for more details.\n"
+       "\n"
+       "You should have received a copy of the GNU General Public License along with Tidewell. "
+       "If not, see <https://www.gnu.org/licenses/>.");
 
 }  // namespace
 
@@ -81,6 +78,7 @@ std::string FormatCopyright(const std::string& Template, int Year, const std::st
 
 TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   setObjectName("FrmAbout");
+  setWindowTitle(N_("About..."));
   setFixedSize(602, 305);
   setFont(DesignFont());
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -116,11 +114,13 @@ TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   MakeBold(LabalTitle);
   LabelCopyright = MakeLabel(new QLabel(TabSheetAbout), "LabelCopyright", 16, 48, 265, 41);
   LabelCopyright->setWordWrap(true);
-  LabelWebTitle = MakeLabel(new QLabel(TabSheetAbout), "LabelWebTitle", 16, 112, 0, 0);
+  LabelWebTitle =
+      MakeLabel(new QLabel(N_("Web site:"), TabSheetAbout), "LabelWebTitle", 16, 112, 0, 0);
   LabelWeb = static_cast<TTWClickLabel*>(
       MakeLabel(new TTWClickLabel(TabSheetAbout), "LabelWeb", 16, 128, 281, 26));
   MakeLink(LabelWeb);
-  LabelSupport = MakeLabel(new QLabel(TabSheetAbout), "LabelSupport", 16, 160, 0, 0);
+  LabelSupport =
+      MakeLabel(new QLabel(N_("Support:"), TabSheetAbout), "LabelSupport", 16, 160, 0, 0);
   LabelSupportEmail = static_cast<TTWClickLabel*>(
       MakeLabel(new TTWClickLabel(TabSheetAbout), "LabelSupportEmail", 16, 176, 281, 26));
   MakeLink(LabelSupportEmail);
@@ -131,11 +131,13 @@ TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   reComment->setObjectName("reComment");
   reComment->setGeometry(5, 5, 292, 204);
   reComment->setReadOnly(true);
+  reComment->setPlainText(QString::fromUtf8(kLicenceText));
   reComment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
   TabSheetUpdate = new QWidget;
   TabSheetUpdate->setObjectName("TabSheetUpdate");
-  LabelPInfo = MakeLabel(new QLabel(TabSheetUpdate), "LabelPInfo", 16, 12, 0, 0);
+  LabelPInfo =
+      MakeLabel(new QLabel(N_("Product information"), TabSheetUpdate), "LabelPInfo", 16, 12, 0, 0);
   MakeBold(LabelPInfo);
   GroupBoxPInfo = new QGroupBox(TabSheetUpdate);
   GroupBoxPInfo->setObjectName("GroupBoxPInfo");
@@ -143,20 +145,26 @@ TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   LabelVersion = MakeLabel(new QLabel(GroupBoxPInfo), "LabelVersion", 12, 16, 251, 45);
   LabelVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   LabelVersion->setWordWrap(true);
-  LabelCheckTitle = MakeLabel(new QLabel(TabSheetUpdate), "LabelCheckTitle", 16, 132, 0, 0);
+  LabelCheckTitle = MakeLabel(new QLabel(N_("Check for update"), TabSheetUpdate), "LabelCheckTitle",
+                              16, 132, 0, 0);
   MakeBold(LabelCheckTitle);
-  LabelCheck = MakeLabel(new QLabel(TabSheetUpdate), "LabelCheck", 16, 152, 0, 0);
-  ButtonUpdates = new QPushButton(TabSheetUpdate);
+  // The design's line break; the lookup drops the CR and a label breaks at the LF.
+  LabelCheck = MakeLabel(
+      new QLabel(
+          N_("To ensure you're using the latest version, click on the \nUpdates button below."),
+          TabSheetUpdate),
+      "LabelCheck", 16, 152, 0, 0);
+  ButtonUpdates = new QPushButton(N_("&Updates..."), TabSheetUpdate);
   ButtonUpdates->setObjectName("ButtonUpdates");
   ButtonUpdates->setGeometry(206, 184, 75, 25);
   ButtonUpdates->setAutoDefault(false);
 
-  PageControlMain->addTab(TabSheetAbout, QString());
-  PageControlMain->addTab(TabSheetRegister, QString());
-  PageControlMain->addTab(TabSheetUpdate, QString());
+  PageControlMain->addTab(TabSheetAbout, N_("About"));
+  PageControlMain->addTab(TabSheetRegister, N_("License"));
+  PageControlMain->addTab(TabSheetUpdate, N_("Update"));
   PageControlMain->setCurrentWidget(TabSheetAbout);
 
-  ButtonOK = new QPushButton(PanelMain);
+  ButtonOK = new QPushButton(N_("&OK"), PanelMain);
   ButtonOK->setObjectName("ButtonOK");
   ButtonOK->setGeometry(518, 273, 75, 25);
   ButtonOK->setDefault(true);
@@ -173,7 +181,7 @@ TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
                              ? Logo.scaled(252, 252, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                              : Logo);
   // 2. The year of the local date.
-  const int Year = QDate::currentDate().year();
+  FYear = QDate::currentDate().year();
   // 3. The links.
   FWebLink = GlobalVars.HelpHomePageLink;
   LabelWeb->setText(QString::fromStdString(GlobalVars.HelpHomePageLink));
@@ -181,35 +189,27 @@ TFrmAbout::TFrmAbout(QWidget* Parent) : QDialog(Parent) {
   // 4. to 6. The version, copyright and title lines.
   const std::string Version = FormatText("%s", {GlobalVars.Version});
   LabelVersion->setText(QString::fromStdString(Version));
-  LabelCopyright->setText(QString::fromStdString(
-      FormatCopyright(Translate(kCopyrightTemplate), Year, GlobalVars.Copyright)));
+  ShowCopyright();
   LabalTitle->setText(QString::fromStdString(
       FormatText("%s %s", {QApplication::applicationDisplayName().toStdString(), Version})));
-  // 7.
+  // 7. The filled texts are the branding's and the formatted copyright: not recorded.
+  for (QLabel* L : std::initializer_list<QLabel*>{LabelWeb, LabelSupportEmail, LabelVersion,
+                                                  LabelCopyright, LabalTitle})
+    FTranslator.ExemptProperty(L, "text");
   TranslateForm(false);
 }
 
-void TFrmAbout::TranslateForm(bool /*Retranslate*/) {
-  setWindowTitle(Tr("About..."));
-  PageControlMain->setTabText(PageControlMain->indexOf(TabSheetAbout), Tr("About"));
-  PageControlMain->setTabText(PageControlMain->indexOf(TabSheetRegister), Tr("License"));
-  PageControlMain->setTabText(PageControlMain->indexOf(TabSheetUpdate), Tr("Update"));
-  LabelWebTitle->setText(Tr("Web site:"));
-  LabelWebTitle->adjustSize();
-  LabelSupport->setText(Tr("Support:"));
-  LabelSupport->adjustSize();
-  reComment->setPlainText(Tr(kLicenceText));
-  LabelPInfo->setText(Tr("Product information"));
-  LabelPInfo->adjustSize();
-  LabelCheckTitle->setText(Tr("Check for update"));
-  LabelCheckTitle->adjustSize();
-  // The message keeps the design's CR LF; a label breaks the line at LF.
-  LabelCheck->setText(
-      Tr("To ensure you're using the latest version, click on the \r\nUpdates button below.")
-          .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-  LabelCheck->adjustSize();
-  ButtonUpdates->setText(Tr("&Updates..."));
-  ButtonOK->setText(Tr("&OK"));
+void TFrmAbout::ShowCopyright() {
+  LabelCopyright->setText(QString::fromStdString(
+      FormatCopyright(Translate(kCopyrightTemplate), FYear, GlobalVars.Copyright)));
+}
+
+void TFrmAbout::TranslateForm(bool Retranslate) {
+  if (!FTranslator.Translate(this, Retranslate)) return;
+  // The copyright's template is a text of the program; its year and holder stay.
+  if (Retranslate) ShowCopyright();
+  for (QLabel* L : {LabelWebTitle, LabelSupport, LabelPInfo, LabelCheckTitle, LabelCheck})
+    L->adjustSize();
 }
 
 void TFrmAbout::LabelWebClick() {

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <string>
 
+#include "app/tw_gui_translate.h"
+
 class QFrame;
 class QGroupBox;
 class QPlainTextEdit;
@@ -31,6 +33,7 @@ class TFrmAbout : public QDialog {
  public:
   explicit TFrmAbout(QWidget* Parent = nullptr);
   void TranslateForm(bool Retranslate);
+  const TTWFormTranslator& Translator() const { return FTranslator; }
 
  private slots:
   void LabelWebClick();
@@ -60,6 +63,9 @@ class TFrmAbout : public QDialog {
   QPushButton* ButtonUpdates;
   QPushButton* ButtonOK;
   std::string FWebLink;
+  int FYear = 0;
+  TTWFormTranslator FTranslator;
+  void ShowCopyright();
 };
 
 extern TFrmAbout* FrmAbout;

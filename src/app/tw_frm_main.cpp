@@ -51,10 +51,6 @@ QString Q(const std::string& Text) {
   return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
 }
 
-QString Tr(const char* English) {
-  return Q(Translate(English));
-}
-
 // The accessible name of a control is its caption without the accelerator marker.
 QString Plain(QString Caption) {
   Caption.replace("&&", QString(QChar(0x1)));
@@ -120,30 +116,31 @@ void TFrmMain::CreateControls() {
   ImageRight->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Anchor(ImageRight, QRect(379, 24, 256, 256), kGroupDesign, false, true, true, false);
 
-  auto button = [this](QWidget* Parent, const char* Name, TTWButtonIcon Icon) {
-    auto* b = new QPushButton(Parent);
+  auto button = [this](QWidget* Parent, const char* Name, const char* Caption, TTWButtonIcon Icon) {
+    auto* b = new QPushButton(QString::fromUtf8(Caption), Parent);
     b->setObjectName(Name);
     b->setIcon(ButtonIcon(Icon));
     b->setIconSize(QSize(32, 32));
     b->setAutoDefault(false);
     return b;
   };
-  btnRun = button(gbRunCleaner, "btnRun", TTWButtonIcon::Run);
+  btnRun = button(gbRunCleaner, "btnRun", N_("&Run"), TTWButtonIcon::Run);
   Anchor(btnRun, QRect(8, 288, 105, 41), kGroupDesign, true, false, false, true);
-  bbtnCancel = button(gbRunCleaner, "bbtnCancel", TTWButtonIcon::Cancel);
+  bbtnCancel = button(gbRunCleaner, "bbtnCancel", N_("&Cancel"), TTWButtonIcon::Cancel);
   Anchor(bbtnCancel, QRect(120, 288, 105, 41), kGroupDesign, true, false, false, true);
   bbtnCancel->hide();
 
   pnlStatusLabel = new TTWStatusPanel(FClient);
   pnlStatusLabel->setObjectName("pnlStatusLabel");
+  pnlStatusLabel->setAccessibleDescription(N_("Status"));
   pnlStatusLabel->setGeometry(0, 401, 84, 23);
   pnlStatusValue = new TTWStatusPanel(FClient);
   pnlStatusValue->setObjectName("pnlStatusValue");
   pnlStatusValue->setGeometry(84, 401, 130, 23);
 
-  btnOptions = button(FClient, "btnOptions", TTWButtonIcon::Options);
+  btnOptions = button(FClient, "btnOptions", N_("&Options"), TTWButtonIcon::Options);
   Anchor(btnOptions, QRect(424, 358, 105, 41), kClientDesign, false, false, true, true);
-  bbtnClose = button(FClient, "bbtnClose", TTWButtonIcon::Close);
+  bbtnClose = button(FClient, "bbtnClose", N_("&Close"), TTWButtonIcon::Close);
   Anchor(bbtnClose, QRect(541, 358, 105, 41), kClientDesign, false, false, true, true);
 
   // Tab order: the drives, then the buttons as they are read.
@@ -164,30 +161,30 @@ void TFrmMain::CreateControls() {
 void TFrmMain::CreateMenus() {
   QMenuBar* mmMain = menuBar();
   mmMain->setObjectName("mmMain");
-  auto action = [this](QMenu* Menu, const char* Name, void (TFrmMain::*Slot)()) {
-    QAction* a = Menu->addAction(QString());
+  auto action = [this](QMenu* Menu, const char* Name, const char* Caption,
+                       void (TFrmMain::*Slot)()) {
+    QAction* a = Menu->addAction(QString::fromUtf8(Caption));
     a->setObjectName(Name);
     if (Slot) connect(a, &QAction::triggered, this, Slot);
     return a;
   };
-  miFiles = mmMain->addMenu(QString());
+  miFiles = mmMain->addMenu(N_("File"));
   miFiles->setObjectName("miFiles");
-  miRun = action(miFiles, "miRun", &TFrmMain::btnRunClick);
-  miCancel = action(miFiles, "miCancel", &TFrmMain::bbtnCancelClick);
+  miRun = action(miFiles, "miRun", N_("&Run"), &TFrmMain::btnRunClick);
+  miCancel = action(miFiles, "miCancel", N_("&Cancel"), &TFrmMain::bbtnCancelClick);
   N1 = miFiles->addSeparator();
   N1->setObjectName("N1");
-  miExit = action(miFiles, "miExit", &TFrmMain::bbtnCloseClick);
+  miExit = action(miFiles, "miExit", N_("E&xit"), &TFrmMain::bbtnCloseClick);
 
-  miEdit = mmMain->addMenu(QString());
+  miEdit = mmMain->addMenu(N_("Edit"));
   miEdit->setObjectName("miEdit");
-  miLanguageMenu = miEdit->addMenu(QString());
+  miLanguageMenu = miEdit->addMenu(N_("&Language"));
   miLanguageMenu->setObjectName("miLanguageMenu");
   miLanguage = miLanguageMenu->menuAction();
   miLanguage->setObjectName("miLanguage");
   auto* languages = new QActionGroup(this);
   auto language = [&](const char* Name, const char* Caption, void (TFrmMain::*Slot)()) {
-    QAction* a = action(miLanguageMenu, Name, Slot);
-    a->setText(Caption);  // language names are never translated
+    QAction* a = action(miLanguageMenu, Name, Caption, Slot);  // exempt from translation
     a->setCheckable(true);
     languages->addAction(a);
     return a;
@@ -199,23 +196,27 @@ void TFrmMain::CreateMenus() {
   miJapanese = language("miJapanese", "Japanese", &TFrmMain::miJapaneseClick);
   miTurkish = language("miTurkish", "Turkish", &TFrmMain::miTurkishClick);
   miLanguage->setVisible(false);
-  miOptions = action(miEdit, "miOptions", &TFrmMain::btnOptionsClick);
+  miOptions = action(miEdit, "miOptions", N_("&Options..."), &TFrmMain::btnOptionsClick);
 
-  miHelp = mmMain->addMenu(QString());
+  miHelp = mmMain->addMenu(N_("Help"));
   miHelp->setObjectName("miHelp");
-  miHomepage = action(miHelp, "miHomepage", &TFrmMain::miHomepageClick);
+  miHomepage = action(miHelp, "miHomepage", N_("Help Content"), &TFrmMain::miHomepageClick);
   miHomepage->setShortcut(QKeySequence(Qt::Key_F1));
   HowTosTutorialVideos1 =
-      action(miHelp, "HowTosTutorialVideos1", &TFrmMain::HowTosTutorialVideos1Click);
+      action(miHelp, "HowTosTutorialVideos1", N_("How Tos && Tutorial Videos..."),
+             &TFrmMain::HowTosTutorialVideos1Click);
   miHelp->addSeparator();
-  HomePage1 = action(miHelp, "HomePage1", &TFrmMain::HomePage1Click);
-  MoreFreeTools1 = action(miHelp, "MoreFreeTools1", &TFrmMain::MoreFreeTools1Click);
+  HomePage1 = action(miHelp, "HomePage1", N_("Home Page..."), &TFrmMain::HomePage1Click);
+  MoreFreeTools1 =
+      action(miHelp, "MoreFreeTools1", N_("More Free Tools..."), &TFrmMain::MoreFreeTools1Click);
   miHelp->addSeparator();
-  CheckforUpdates1 = action(miHelp, "CheckforUpdates1", &TFrmMain::CheckforUpdates1Click);
+  CheckforUpdates1 = action(miHelp, "CheckforUpdates1", N_("Check for Updates..."),
+                            &TFrmMain::CheckforUpdates1Click);
   ContactTechnicalSupport1 =
-      action(miHelp, "ContactTechnicalSupport1", &TFrmMain::ContactTechnicalSupport1Click);
+      action(miHelp, "ContactTechnicalSupport1", N_("Contact Technical Support..."),
+             &TFrmMain::ContactTechnicalSupport1Click);
   miHelp->addSeparator();
-  miAbout = action(miHelp, "miAbout", &TFrmMain::miAboutClick);
+  miAbout = action(miHelp, "miAbout", N_("About..."), &TFrmMain::miAboutClick);
   // Shortcuts work while the menus are closed, also with the window minimised to a bar.
   for (QAction* a : {miRun, miCancel, miExit, miOptions, miHomepage}) addAction(a);
 }
@@ -226,7 +227,9 @@ void TFrmMain::FormCreate() {
   setWindowIcon(ProgramIcon());
   // 1. The title, the branding values, the logo and the skin.
   LoadBranding();
-  // 2-3. Texts (the separator and the language names are exempt).
+  // 2. The separator and the language names are never translated.
+  DeclareExemptions();
+  // 3.
   TranslateForm(false);
   // 4. Tick the configured language; nothing is applied.
   SelectLanguage(Config ? Config->Current.Language.substr(0, 2) : std::string(), false);
@@ -259,7 +262,7 @@ void TFrmMain::FormCreate() {
 void TFrmMain::LoadBranding() {
   const QString title = QApplication::applicationDisplayName();
   setWindowTitle(title);
-  gbRunCleaner->setTitle(QString("Run %1").arg(title));
+  gbRunCleaner->setTitle(Q(FormatText(Translate("Run %s"), {title.toStdString()})));
   // The values, then the logo; each failure shows the open error and keeps the defaults.
   LoadBrandingValues(this);
   const QPixmap pm = LoadBrandingPicture(GetLogoFileName(), this);
@@ -271,49 +274,50 @@ void TFrmMain::LoadBranding() {
   ApplySkin(GlobalVars.SkinName);
 }
 
-void TFrmMain::TranslateForm(bool) {
-  // Captions with their accelerators; the accessible name is the caption itself.
-  auto caption = [](QPushButton* B, const char* Text) {
-    B->setText(Tr(Text));
-    B->setAccessibleName(Plain(B->text()));
-  };
-  caption(btnRun, "&Run");
-  caption(bbtnCancel, "&Cancel");
-  caption(btnOptions, "&Options");
-  caption(bbtnClose, "&Close");
+void TFrmMain::DeclareExemptions() {
+  FTranslator.ExemptProperty(N1, "text");
+  for (QAction* a : {miGerman, miEnglish, miFrench, miJapanese, miDutch, miTurkish})
+    FTranslator.ExemptObject(a);
+  // The product's name, and the heading formatted with it (looked up as "Run %s").
+  FTranslator.ExemptProperty(this, "windowTitle");
+  FTranslator.ExemptProperty(gbRunCleaner, "title");
+  // The drives are the system's names.
+  FTranslator.ExemptItems(lvDrives);
+}
+
+void TFrmMain::TranslateForm(bool Retranslate) {
+  if (!FTranslator.Translate(this, Retranslate)) return;
+  gbRunCleaner->setTitle(
+      Q(FormatText(Translate("Run %s"), {QApplication::applicationDisplayName().toStdString()})));
+  DeriveAccessibleNames();
+}
+
+void TFrmMain::DeriveAccessibleNames() {
+  // The accessible name of a button is its caption without the accelerator marker.
+  for (QPushButton* b : {btnRun, bbtnCancel, btnOptions, bbtnClose})
+    b->setAccessibleName(Plain(b->text()));
   lvDrives->setAccessibleName(gbRunCleaner->title());
-  pnlStatusLabel->setAccessibleDescription(Tr("Status"));
-  miFiles->setTitle(Tr("File"));
-  miRun->setText(Tr("&Run"));
-  miCancel->setText(Tr("&Cancel"));
-  miExit->setText(Tr("E&xit"));
-  miEdit->setTitle(Tr("Edit"));
-  miLanguageMenu->setTitle(Tr("&Language"));
-  miOptions->setText(Tr("&Options..."));
-  miHelp->setTitle(Tr("Help"));
-  miHomepage->setText(Tr("Help Content"));
-  HowTosTutorialVideos1->setText(Tr("How Tos && Tutorial Videos..."));
-  HomePage1->setText(Tr("Home Page..."));
-  MoreFreeTools1->setText(Tr("More Free Tools..."));
-  CheckforUpdates1->setText(Tr("Check for Updates..."));
-  ContactTechnicalSupport1->setText(Tr("Contact Technical Support..."));
-  miAbout->setText(Tr("About..."));
 }
 
 void TFrmMain::SelectLanguage(const std::string& Code, bool Apply) {
-  const std::pair<const char*, QAction*> items[] = {{"nl", miDutch},    {"en", miEnglish},
-                                                    {"fr", miFrench},   {"de", miGerman},
-                                                    {"ja", miJapanese}, {"tr", miTurkish}};
-  for (const auto& [code, item] : items) {
-    if (Code == code) item->setChecked(true);
-  }
+  const std::pair<const char*, QAction*> items[] = {
+      {"de", miGerman}, {"ja", miJapanese}, {"nl", miDutch}, {"tr", miTurkish}, {"fr", miFrench}};
+  // 1-2. Exactly one item ticked: the code's, English for any other code.
+  for (QAction* a : {miDutch, miEnglish, miFrench, miGerman, miJapanese, miTurkish})
+    a->setChecked(false);
+  QAction* ticked = miEnglish;
+  for (const auto& [code, item] : items)
+    if (Code == code) ticked = item;
+  ticked->setChecked(true);
+  // 3.
   if (!Apply) return;
-  if (Config) Config->Current.Language = Code;
+  // 4-8. The layer, the setting, this window, the names, then the other windows.
   UseLanguage(Code);
-  if (Helper) Helper->LoadNames();
+  if (Config) Config->Current.Language = Code;
   TranslateForm(true);
-  if (FrmOptions) FrmOptions->TranslateForm(true);
+  if (Helper) Helper->LoadNames();
   if (FrmAbout) FrmAbout->TranslateForm(true);
+  if (FrmOptions) FrmOptions->TranslateForm(true);
   if (FrmSelect) FrmSelect->TranslateForm(true);
   if (FrmDeleted) FrmDeleted->TranslateForm(true);
 }
@@ -592,7 +596,12 @@ void TFrmMain::StartFind() {
     SetStatusLabel(std::string());
     SetStatusValue(std::string());
     EnableControls(true);
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), Q(e.what()),
+    // The message in the interface language; the exception keeps its English text.
+    const QString text = e.MaskText.empty() && e.Position == 0
+                             ? Q(e.what())
+                             : Q(FormatText(Translate("'%s' is an invalid mask at (%d)"),
+                                            {e.MaskText, std::to_string(e.Position)}));
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, this);
     box.setObjectName("MaskErrorBox");
     box.exec();

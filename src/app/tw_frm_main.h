@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tw_gui_translate.h"
 #include "platform/tw_messages.h"
 
 class QAction;
@@ -37,6 +38,7 @@ class TFrmMain : public QMainWindow {
   void LoadBranding();
   void SelectLanguage(const std::string& Code, bool Apply);
   void TranslateForm(bool Retranslate);
+  const TTWFormTranslator& Translator() const { return FTranslator; }
 
   // The receiver of the workers' messages; its handler runs on the main thread.
   TTWMessageReceiver* Receiver() { return &FReceiver; }
@@ -92,6 +94,8 @@ class TFrmMain : public QMainWindow {
   void CreateControls();
   void CreateMenus();
   void FillDriveList();
+  void DeclareExemptions();
+  void DeriveAccessibleNames();
 
   void StartFind();
   void StartDelete();
@@ -158,6 +162,7 @@ class TFrmMain : public QMainWindow {
   bool FRunEnabled = false;
   bool FShown = false;
 
+  TTWFormTranslator FTranslator;
   uint32_t FInstanceMessage = 0;
   TTWMessageReceiver FReceiver;
   TTWMessagePump* FPump = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "app/tw_frm_main.h"
 #include "app/tw_gui_instance.h"
 #include "app/tw_gui_status.h"
+#include "app/tw_gui_translate.h"
 #include "app/tw_i18n.h"
 #include "config/tw_config.h"
 #include "dialogs/tw_frm_deleted.h"
@@ -27,6 +29,22 @@ QString Q(const std::string& Text) {
 }
 
 }  // namespace
+
+void ShowLocalisationProblem(const std::string& Title, const std::string& Text) {
+  auto Show = [Title, Text] {
+    QMessageBox Box(QMessageBox::Warning, Q(Title), Q(Text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    Box.setObjectName("LocalizationProblemBox");
+    Box.setTextFormat(Qt::PlainText);
+    Box.exec();
+  };
+  // Only the main thread shows windows; a lookup elsewhere hands the box over to it.
+  if (QCoreApplication::instance() &&
+      QThread::currentThread() != QCoreApplication::instance()->thread())
+    QMetaObject::invokeMethod(QCoreApplication::instance(), Show, Qt::QueuedConnection);
+  else
+    Show();
+}
 
 int TidewellMain(QApplication& App, const std::vector<std::string>& Args,
                  const TTWStartupOptions& Options) {
@@ -47,6 +65,12 @@ int TidewellMain(QApplication& App, const std::vector<std::string>& Args,
     return 0;
   }
   InstallStatusPanelAccessibility();
+
+  // 4. Fonts are never translated; Qt's own texts come from the same catalog; a catalog
+  // that cannot be used is reported once, over whatever window is up.
+  ExemptClassFromTranslation("QFont");
+  InstallCatalogTranslator();
+  SetLocalisationProblemHandler(ShowLocalisationProblem);
 
   // 5. The helper, in the environment's language.
   step("CreateHelper");

@@ -20,3 +20,6 @@ struct TTWStartupOptions {
 // Args exclude the program's own path. Returns the exit code.
 int TidewellMain(QApplication& App, const std::vector<std::string>& Args,
                  const TTWStartupOptions& Options = {});
+
+// The message box of a catalog that cannot be used ("Localization problem").
+void ShowLocalisationProblem(const std::string& Title, const std::string& Text);

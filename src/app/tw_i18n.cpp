@@ -11,7 +11,7 @@
 
 namespace {
 
-using TCatalog = std::unordered_map<std::string, std::string>;
+using TCatalog = TTWCatalog;
 
 struct TState {
   std::mutex Lock;
@@ -20,6 +20,7 @@ struct TState {
   bool Disabled = false;                // a catalog was refused: translations stay off
   TCatalog Catalog;
   TTWLocalisationProblemHandler Handler;
+  std::string CatalogDir;  // empty: "locale" in the program's folder
 };
 
 TState& State() {
@@ -60,10 +61,23 @@ bool IsSafeCode(const std::string& Code) {
   return true;
 }
 
-bool ReadCatalogOf(const std::string& Code, std::string& Path, std::string& Data) {
+std::string CatalogPath(const std::string& Dir, const std::string& Code) {
+  char d = Platform().HostPathDelimiter();
+  std::string base = Dir.empty() ? GetProgramDir() + "locale" : Dir;
+  if (base.empty() || base.back() != d) base += d;
+  return base + Code + d + "LC_MESSAGES" + d + "default.mo";
+}
+
+// A catalog of the program holds a few hundred short texts; anything far larger, or a
+// FIFO or device in its place, is not one.
+constexpr size_t kMaxCatalogFile = 16u << 20;
+
+bool ReadCatalogOf(const std::string& Dir, const std::string& Code, std::string& Path,
+                   std::string& Data) {
   if (!IsSafeCode(Code)) return false;
-  Path = CatalogFileName(Code);
-  return Platform().ReadWholeFile(Path, Data);
+  Path = CatalogPath(Dir, Code);
+  std::string why;
+  return Platform().ReadSmallFile(Path, kMaxCatalogFile, Data, why);
 }
 
 // Reads a .mo file; every offset is checked, so a damaged catalog yields what can be read
@@ -90,9 +104,18 @@ class TMoReader {
     uint64_t translations = U32(16, BigEndian);
     if (count > D.size() / 8) return false;
     if (originals + count * 8 > D.size() || translations + count * 8 > D.size()) return false;
+    // msgfmt stores every text once, so the texts of a real catalog fit into its file.
+    // Entries that share their bytes could make a small file claim far more.
+    uint64_t budget = D.size();
     for (uint64_t i = 0; i < count; ++i) {
-      std::string id, text;
-      if (!Str(originals + i * 8, id) || !Str(translations + i * 8, text)) continue;
+      uint64_t id_off, id_len, text_off, text_len;
+      if (!Span(originals + i * 8, id_off, id_len) ||
+          !Span(translations + i * 8, text_off, text_len))
+        continue;
+      if (id_len + text_len > budget) break;
+      budget -= id_len + text_len;
+      std::string id(D, static_cast<size_t>(id_off), static_cast<size_t>(id_len));
+      std::string text(D, static_cast<size_t>(text_off), static_cast<size_t>(text_len));
       // Context entries ("ctxt\4id") are not used by the program.
       if (id.find('\x04') != std::string::npos) continue;
       // Plural entries: the singular id and the first form.
@@ -114,12 +137,11 @@ class TMoReader {
     if (Big) return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
     return b(3) << 24 | b(2) << 16 | b(1) << 8 | b(0);
   }
-  bool Str(uint64_t Entry, std::string& Out) const {
-    uint64_t len = U32(Entry, BigEndian);
-    uint64_t off = U32(Entry + 4, BigEndian);
-    if (off > D.size() || len > D.size() - off) return false;
-    Out.assign(D, static_cast<size_t>(off), static_cast<size_t>(len));
-    return true;
+  // The place of a table entry's text, when it lies inside the data.
+  bool Span(uint64_t Entry, uint64_t& Off, uint64_t& Len) const {
+    Len = U32(Entry, BigEndian);
+    Off = U32(Entry + 4, BigEndian);
+    return Off <= D.size() && Len <= D.size() - Off;
   }
 
   const std::string& D;
@@ -149,13 +171,12 @@ std::string LoadCatalog(TState& S) {
   S.Catalog.clear();
   const std::string& code = *S.Language;
   std::string path, data;
-  bool found = ReadCatalogOf(code, path, data);
-  if (!found && code.size() > 2) found = ReadCatalogOf(code.substr(0, 2), path, data);
+  bool found = ReadCatalogOf(S.CatalogDir, code, path, data);
+  if (!found && code.size() > 2) found = ReadCatalogOf(S.CatalogDir, code.substr(0, 2), path, data);
   if (!found) return {};
   TCatalog catalog;
-  bool has_header = false;
   std::string header;
-  if (!TMoReader(data).Read(catalog, has_header, header)) return {};
+  if (!ReadMoCatalog(data, catalog, header)) return {};
   if (!ContainsNoCase(ContentTypeLine(header), "charset=utf-8")) {
     S.Disabled = true;
     return "The translation for the language code " + code + " (in " + path +
@@ -226,7 +247,7 @@ std::string Translate(const std::string& EnglishText) {
     if (problem.empty()) {
       auto it = s.Catalog.find(WithoutCR(EnglishText));
       if (it == s.Catalog.end()) return EnglishText;
-      return WithCRLF(it->second);
+      return Platform().Utf8ToSystemText(WithCRLF(it->second));
     }
     handler = s.Handler;
   }
@@ -241,9 +262,26 @@ void SetLocalisationProblemHandler(TTWLocalisationProblemHandler Handler) {
   s.Handler = std::move(Handler);
 }
 
+bool ReadMoCatalog(const std::string& Data, TTWCatalog& Entries, std::string& Header) {
+  bool has_header = false;
+  Header.clear();
+  return TMoReader(Data).Read(Entries, has_header, Header);
+}
+
 std::string CatalogFileName(const std::string& Code) {
-  char d = Platform().HostPathDelimiter();
-  return GetProgramDir() + "locale" + d + Code + d + "LC_MESSAGES" + d + "default.mo";
+  TState& s = State();
+  std::string dir;
+  {
+    std::lock_guard<std::mutex> guard(s.Lock);
+    dir = s.CatalogDir;
+  }
+  return CatalogPath(dir, Code);
+}
+
+void SetCatalogDirectory(const std::string& HostDir) {
+  TState& s = State();
+  std::lock_guard<std::mutex> guard(s.Lock);
+  s.CatalogDir = HostDir;
 }
 
 void ResetTranslationLayer() {

@@ -18,6 +18,9 @@ struct TTWRecordFile;
 
 class TTWFileListModel : public QAbstractTableModel {
   Q_OBJECT
+  // The column captions, as a property so that window translation finds them.
+  Q_PROPERTY(QStringList headerLabels READ Headers WRITE SetHeaders)
+
  public:
   // Found files: a tick box column ("Delete") before Type, Name, Group, Size (KB); the
   // row's caption is empty. Deleted files: no tick boxes, the Type text is the caption.
@@ -30,6 +33,7 @@ class TTWFileListModel : public QAbstractTableModel {
   void SetRows(TTWFileList* List, std::vector<int> Entries);
   void Clear();
   void SetHeaders(const QStringList& Captions);
+  QStringList Headers() const { return FHeaders; }
 
   TTWRecordFile& Entry(int Row) const;
   int EntryIndex(int Row) const { return FRows[static_cast<size_t>(Row)]; }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/tw_gui_translate.h"
 #include "dialogs/tw_file_model.h"
 #include "search/tw_files.h"
 #include "search/tw_helper.h"
@@ -28,11 +29,6 @@ QLabel* NewLabel(QWidget* Parent, const char* Name) {
   return L;
 }
 
-// Interface texts; the translation lookup will go here.
-QString UiText(const char* English) {
-  return QString::fromUtf8(English);
-}
-
 }  // namespace
 
 TFrmDeleted::TFrmDeleted(QWidget* Parent) : QDialog(Parent) {
@@ -43,11 +39,13 @@ TFrmDeleted::TFrmDeleted(QWidget* Parent) : QDialog(Parent) {
   FormCanResize(MinWidth, MinHeight);
   setMinimumSize(MinWidth, MinHeight);
 
+  setWindowTitle(N_("Deleted files"));
   lblDeletedFiles = NewLabel(this, "lblDeletedFiles");
   lblDeletedFiles->setAutoFillBackground(true);
   lblDeletedFiles->move(8, 8);
 
   FModel = new TTWFileListModel(TTWFileListModel::TLayout::Deleted, this);
+  FModel->SetHeaders({N_("Type"), N_("Name"), N_("Group"), N_("Size (KB)")});
   lvDeletedFiles = new QTreeView(this);
   lvDeletedFiles->setObjectName(QStringLiteral("lvDeletedFiles"));
   lvDeletedFiles->setModel(FModel);
@@ -74,8 +72,10 @@ TFrmDeleted::TFrmDeleted(QWidget* Parent) : QDialog(Parent) {
   for (int C = 0; C < 4; ++C) Header->resizeSection(C, kColumnWidths[C]);
 
   lblDeletedFilesSize = NewLabel(this, "lblDeletedFilesSize");
+  lblDeletedFilesSize->setText(N_("Size of deleted files:"));
   lblSize = NewLabel(this, "lblSize");
-  bbtnClose = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QString(), this);
+  bbtnClose =
+      new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), N_("&Close"), this);
   bbtnClose->setObjectName(QStringLiteral("bbtnClose"));
   bbtnClose->resize(86, 25);
   bbtnClose->setDefault(true);
@@ -90,19 +90,17 @@ TFrmDeleted::TFrmDeleted(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TFrmDeleted::FormCreate() {
+  // The outcome and the figure are set by code, looked up when they are set.
+  FTranslator.ExemptProperty(lblDeletedFiles, "text");
+  FTranslator.ExemptProperty(lblSize, "text");
   TranslateForm(false);
 }
 
 void TFrmDeleted::TranslateForm(bool Retranslate) {
-  setWindowTitle(UiText("Deleted files"));
-  lblDeletedFilesSize->setText(UiText("Size of deleted files:"));
+  if (!FTranslator.Translate(this, Retranslate)) return;
   lblDeletedFilesSize->adjustSize();
-  bbtnClose->setText(UiText("&Close"));
-  FModel->SetHeaders({UiText("Type"), UiText("Name"), UiText("Group"), UiText("Size (KB)")});
-  if (Retranslate || lblDeletedFiles->text().isEmpty()) {
-    ShowOutcome();
-    ShowDeletedSize();
-  }
+  ShowOutcome();
+  ShowDeletedSize();
   PlaceControls();
 }
 

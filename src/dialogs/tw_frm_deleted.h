@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include "app/tw_gui_translate.h"
 
 class QLabel;
 class QPushButton;
@@ -20,6 +21,7 @@ class TFrmDeleted : public QDialog {
   // window's close button. Canceled selects the cancelled-run text.
   void ShowDeletedFiles(TTWFileList* List, bool Canceled);
   void TranslateForm(bool Retranslate);
+  const TTWFormTranslator& Translator() const { return FTranslator; }
 
   void SortByColumn(int Column);
   bool FormCanResize(int& NewWidth, int& NewHeight);
@@ -54,5 +56,6 @@ class TFrmDeleted : public QDialog {
   bool FSortDescending = false;
   bool FCanceled = false;
   int64_t FDeletedTotal = 0;
+  TTWFormTranslator FTranslator;
 };
 extern TFrmDeleted* FrmDeleted;  // defined in tw_frm_deleted.cpp

@@ -1,6 +1,7 @@
 #include "dialogs/tw_frm_options.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -23,6 +24,7 @@
 #include <algorithm>
 
 #include "app/tw_gui_skin.h"
+#include "app/tw_gui_translate.h"
 #include "app/tw_i18n.h"
 #include "config/tw_config.h"
 #include "search/tw_helper.h"
@@ -32,7 +34,7 @@ TFrmOptions* FrmOptions = nullptr;
 namespace {
 
 QString Tr(const char* English) {
-  return QString::fromStdString(Translate(English));
+  return UiText(English);
 }
 
 // The line's own bytes, so that a mask read from the file goes back byte for byte even
@@ -72,6 +74,17 @@ T* Make(QWidget* Parent, const char* Name, int X, int Y, int W, int H) {
   return W_;
 }
 
+// A control with its English caption (a check or radio box, a button, a group box).
+template <class T>
+T* Make(QWidget* Parent, const char* Name, const char* Caption, int X, int Y, int W, int H) {
+  T* W_ = Make<T>(Parent, Name, X, Y, W, H);
+  if constexpr (std::is_base_of_v<QGroupBox, T>)
+    W_->setTitle(QString::fromUtf8(Caption));
+  else
+    W_->setText(QString::fromUtf8(Caption));
+  return W_;
+}
+
 // The warning lines have a fixed width; a face wider than the design's gets a smaller size
 // rather than losing the end of a sentence.
 void FitLine(QLabel* Label) {
@@ -84,6 +97,7 @@ void FitLine(QLabel* Label) {
 // Likewise a tick or option box: it first takes the room left in its group box, then a
 // smaller size, so that a wider face than the design's never cuts its caption.
 void FitButton(QAbstractButton* Button) {
+  Button->setFont(Button->parentWidget()->font());  // a caption may have become shorter
   const int Room = Button->parentWidget()->width() - Button->x() - 4;
   if (Button->sizeHint().width() > Button->width() && Room > Button->width())
     Button->resize(std::min(Room, Button->sizeHint().width()), Button->height());
@@ -153,6 +167,7 @@ void TTWListBox::updateGeometries() {
 
 TFrmOptions::TFrmOptions(QWidget* Parent) : QDialog(Parent) {
   setObjectName("FrmOptions");
+  setWindowTitle(N_("Options"));
   setFixedSize(631, 317);
   setFont(DesignFont());
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -162,47 +177,64 @@ TFrmOptions::TFrmOptions(QWidget* Parent) : QDialog(Parent) {
   tbsGeneral->setObjectName("tbsGeneral");
   tbsAdvanced = new QWidget;
   tbsAdvanced->setObjectName("tbsAdvanced");
-  pgcOptions->addTab(tbsGeneral, QString());
-  pgcOptions->addTab(tbsAdvanced, QString());
+  pgcOptions->addTab(tbsGeneral, N_("General"));
+  pgcOptions->addTab(tbsAdvanced, N_("Advanced"));
 
   // "General": three group boxes side by side.
-  gbDeleteFiles = Make<QGroupBox>(tbsGeneral, "gbDeleteFiles", 8, 8, 189, 189);
-  rbtnRemove = Make<QRadioButton>(gbDeleteFiles, "rbtnRemove", 12, 24, 170, 20);
-  rbtnMoveToRecycleBin = Make<QRadioButton>(gbDeleteFiles, "rbtnMoveToRecycleBin", 12, 48, 170, 20);
-  rbtnShred = Make<QRadioButton>(gbDeleteFiles, "rbtnShred", 12, 72, 170, 20);
-  cbConformationDialog = Make<QCheckBox>(gbDeleteFiles, "cbConformationDialog", 12, 108, 170, 20);
+  gbDeleteFiles = Make<QGroupBox>(tbsGeneral, "gbDeleteFiles", N_("Delete files"), 8, 8, 189, 189);
+  rbtnRemove =
+      Make<QRadioButton>(gbDeleteFiles, "rbtnRemove", N_("Normally remove"), 12, 24, 170, 20);
+  rbtnMoveToRecycleBin = Make<QRadioButton>(gbDeleteFiles, "rbtnMoveToRecycleBin",
+                                            N_("Move to recycle bin"), 12, 48, 170, 20);
+  rbtnShred = Make<QRadioButton>(gbDeleteFiles, "rbtnShred", N_("Shred"), 12, 72, 170, 20);
+  cbConformationDialog = Make<QCheckBox>(gbDeleteFiles, "cbConformationDialog",
+                                         N_("Display confirmation dialog"), 12, 108, 170, 20);
   rbtnRemove->setChecked(true);
 
-  gbBrowsers = Make<QGroupBox>(tbsGeneral, "gbBrowsers", 205, 8, 189, 189);
+  gbBrowsers = Make<QGroupBox>(tbsGeneral, "gbBrowsers", N_("Browsers"), 205, 8, 189, 189);
   clbBrowsers = Make<QListWidget>(gbBrowsers, "clbBrowsers", 12, 24, 150, 73);
   clbBrowsers->setSelectionMode(QAbstractItemView::SingleSelection);
   for (int I = 0; I < kBrowserCount; ++I) {
     auto* Item = new QListWidgetItem(clbBrowsers);
     Item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     Item->setCheckState(Qt::Unchecked);
+    Item->setText(QString::fromUtf8(kBrowserNames[I]));  // product names: not translated
   }
-  cbCookies = Make<QCheckBox>(gbBrowsers, "cbCookies", 12, 108, 170, 20);
-  cbCache = Make<QCheckBox>(gbBrowsers, "cbCache", 12, 132, 170, 20);
-  cbHistory = Make<QCheckBox>(gbBrowsers, "cbHistory", 12, 156, 170, 20);
+  cbCookies = Make<QCheckBox>(gbBrowsers, "cbCookies", N_("Cookies"), 12, 108, 170, 20);
+  cbCache = Make<QCheckBox>(gbBrowsers, "cbCache", N_("Cache"), 12, 132, 170, 20);
+  cbHistory = Make<QCheckBox>(gbBrowsers, "cbHistory", N_("History"), 12, 156, 170, 20);
 
-  gbAdditionalOptions = Make<QGroupBox>(tbsGeneral, "gbAdditionalOptions", 402, 8, 189, 189);
-  cbFileSearchMasks = Make<QCheckBox>(gbAdditionalOptions, "cbFileSearchMasks", 12, 24, 170, 20);
-  cbTemporaryDirectory =
-      Make<QCheckBox>(gbAdditionalOptions, "cbTemporaryDirectory", 12, 48, 170, 20);
-  cbRecentDocuments = Make<QCheckBox>(gbAdditionalOptions, "cbRecentDocuments", 12, 72, 170, 20);
-  cbRecycleBin = Make<QCheckBox>(gbAdditionalOptions, "cbRecycleBin", 12, 96, 170, 20);
-  cbOldUpdates = Make<QCheckBox>(gbAdditionalOptions, "cbOldUpdates", 12, 120, 170, 20);
-  cbSystemLog = Make<QCheckBox>(gbAdditionalOptions, "cbSystemLog", 12, 144, 170, 20);
+  gbAdditionalOptions = Make<QGroupBox>(tbsGeneral, "gbAdditionalOptions", N_("Additional options"),
+                                        402, 8, 189, 189);
+  cbFileSearchMasks = Make<QCheckBox>(gbAdditionalOptions, "cbFileSearchMasks",
+                                      N_("File search masks"), 12, 24, 170, 20);
+  cbTemporaryDirectory = Make<QCheckBox>(gbAdditionalOptions, "cbTemporaryDirectory",
+                                         N_("Temporary directory"), 12, 48, 170, 20);
+  cbRecentDocuments = Make<QCheckBox>(gbAdditionalOptions, "cbRecentDocuments",
+                                      N_("Recently used documents"), 12, 72, 170, 20);
+  cbRecycleBin =
+      Make<QCheckBox>(gbAdditionalOptions, "cbRecycleBin", N_("Recycle Bin"), 12, 96, 170, 20);
+  cbOldUpdates = Make<QCheckBox>(gbAdditionalOptions, "cbOldUpdates", N_("Old Update files"), 12,
+                                 120, 170, 20);
+  cbSystemLog =
+      Make<QCheckBox>(gbAdditionalOptions, "cbSystemLog", N_("System log"), 12, 144, 170, 20);
 
   // "Advanced": the warning, then the three mask lists.
   gbAdvancedUsers = Make<QGroupBox>(tbsAdvanced, "gbAdvancedUsers", 8, 0, 585, 41);
   lblAdvancedUsers1 = Make<QLabel>(gbAdvancedUsers, "lblAdvancedUsers1", 8, 6, 569, 15);
   lbAdvancedUsers2 = Make<QLabel>(gbAdvancedUsers, "lbAdvancedUsers2", 8, 21, 569, 15);
   for (QLabel* L : {lblAdvancedUsers1, lbAdvancedUsers2}) L->setTextFormat(Qt::PlainText);
+  lblAdvancedUsers1->setText(
+      N_("These settings are only for advanced users who have sufficient knowledge about the "
+         "dangers of changing them."));
+  lbAdvancedUsers2->setText(
+      N_("You should not change these settings unless you know what effect the changes will "
+         "have on your system."));
 
   struct TMaskBox {
     QGroupBox*& Box;
     const char* BoxName;
+    const char* Caption;
     int X;
     TTWListBox*& List;
     const char* ListName;
@@ -212,27 +244,27 @@ TFrmOptions::TFrmOptions(QWidget* Parent) : QDialog(Parent) {
     const char* RemoveName;
   };
   const TMaskBox Boxes[] = {
-      {gbFileSearchMasks, "gbFileSearchMasks", 8, lbFileSearchMasks, "lbFileSearchMasks",
-       btnAddFileSearchMask, "btnAddFileSearchMask", btnRemoveFileSearchMask,
-       "btnRemoveFileSearchMask"},
-      {gbFileExceptions, "gbFileExceptions", 205, lbFileExceptions, "lbFileExceptions",
-       btnAddFileExceptions, "btnAddFileExceptions", btnRemoveFileExceptions,
-       "btnRemoveFileExceptions"},
-      {gbDirectoryExceptions, "gbDirectoryExceptions", 402, lbDirectoryExceptions,
-       "lbDirectoryExceptions", btnAddDirectoryExceptions, "btnAddDirectoryExceptions",
-       btnRemoveDirectoryExceptions, "btnRemoveDirectoryExceptions"},
+      {gbFileSearchMasks, "gbFileSearchMasks", N_("File search masks (wildcards)"), 8,
+       lbFileSearchMasks, "lbFileSearchMasks", btnAddFileSearchMask, "btnAddFileSearchMask",
+       btnRemoveFileSearchMask, "btnRemoveFileSearchMask"},
+      {gbFileExceptions, "gbFileExceptions", N_("File exceptions (wildcards)"), 205,
+       lbFileExceptions, "lbFileExceptions", btnAddFileExceptions, "btnAddFileExceptions",
+       btnRemoveFileExceptions, "btnRemoveFileExceptions"},
+      {gbDirectoryExceptions, "gbDirectoryExceptions", N_("Directory exceptions (wildcards)"), 402,
+       lbDirectoryExceptions, "lbDirectoryExceptions", btnAddDirectoryExceptions,
+       "btnAddDirectoryExceptions", btnRemoveDirectoryExceptions, "btnRemoveDirectoryExceptions"},
   };
   for (const TMaskBox& B : Boxes) {
-    B.Box = Make<QGroupBox>(tbsAdvanced, B.BoxName, B.X, 53, 189, 144);
+    B.Box = Make<QGroupBox>(tbsAdvanced, B.BoxName, B.Caption, B.X, 53, 189, 144);
     B.List = Make<TTWListBox>(B.Box, B.ListName, 8, 20, 173, 80);
-    B.Add = Make<QPushButton>(B.Box, B.AddName, 8, 108, 80, 25);
-    B.Remove = Make<QPushButton>(B.Box, B.RemoveName, 101, 108, 80, 25);
+    B.Add = Make<QPushButton>(B.Box, B.AddName, N_("Add"), 8, 108, 80, 25);
+    B.Remove = Make<QPushButton>(B.Box, B.RemoveName, N_("Remove"), 101, 108, 80, 25);
   }
 
-  bbtnOK = Make<QPushButton>(this, "bbtnOK", 348, 257, 86, 25);
+  bbtnOK = Make<QPushButton>(this, "bbtnOK", N_("&OK"), 348, 257, 86, 25);
   bbtnOK->setDefault(true);
-  bbtnCancel = Make<QPushButton>(this, "bbtnCancel", 442, 257, 86, 25);
-  btnDefault = Make<QPushButton>(this, "btnDefault", 536, 257, 80, 25);
+  bbtnCancel = Make<QPushButton>(this, "bbtnCancel", N_("&Cancel"), 442, 257, 86, 25);
+  btnDefault = Make<QPushButton>(this, "btnDefault", N_("&Default"), 536, 257, 80, 25);
   for (QPushButton* B : {bbtnCancel, btnDefault}) B->setAutoDefault(false);
 
   sbOptions = Make<QStatusBar>(this, "sbOptions", 0, 317 - 22, 631, 22);
@@ -268,80 +300,49 @@ TFrmOptions::TFrmOptions(QWidget* Parent) : QDialog(Parent) {
     if (On) rbtnShredClick();
   });
 
+  // Hints: status-bar texts only, never pop-up tips.
+  btnDefault->setStatusTip(N_("Resets settings to default values."));
+  rbtnRemove->setStatusTip(
+      N_("Removes files (recovery tool might be able to recover deleted files)."));
+  rbtnMoveToRecycleBin->setStatusTip(N_("Moves deleted files to recycle bin."));
+  rbtnShred->setStatusTip(
+      N_("Overwrites files with random data and erases them to make sure that the files are "
+         "permanently gone."));
+  cbConformationDialog->setStatusTip(N_("Displays a delete conformation dialog."));
+  clbBrowsers->setStatusTip(
+      N_("Choose browser which you would like to inlcude into the cleaning process."));
+  cbCookies->setStatusTip(N_("Removes the browser cookies."));
+  cbCache->setStatusTip(N_("Removes the browser cache."));
+  cbHistory->setStatusTip(N_("Removes the browser history."));
+  cbFileSearchMasks->setStatusTip(
+      N_("Deletes all files which fit to one of the file search masks."));
+  cbTemporaryDirectory->setStatusTip(N_("Empties the temporary directory."));
+  cbRecentDocuments->setStatusTip(N_("Removes the list from recently used documents."));
+  cbRecycleBin->setStatusTip(N_("Empties the Recycle Bin."));
+  cbOldUpdates->setStatusTip(N_("Removes unused old system update files."));
+  cbSystemLog->setStatusTip(N_("Removes the Windows system log."));
+  lbFileSearchMasks->setStatusTip(N_("Every file which fits one off this mask will be deleted."));
+  lbFileExceptions->setStatusTip(
+      N_("Every file which fits one off this exception masks won't be deleted."));
+  lbDirectoryExceptions->setStatusTip(
+      N_("Every directory with its content which fits one off this exception masks won't be "
+         "deleted."));
+
+  // The browsers are products' names; the mask lists are the user's.
+  FTranslator.ExemptItems(clbBrowsers);
+  for (QListWidget* L : {lbFileSearchMasks, lbFileExceptions, lbDirectoryExceptions})
+    FTranslator.ExemptItems(L);
+  FTranslator.ExemptProperty(FHintPanel, "text");
   TranslateForm(false);
 }
 
-void TFrmOptions::TranslateForm(bool /*Retranslate*/) {
-  // 1. The texts.
-  setWindowTitle(Tr("Options"));
-  pgcOptions->setTabText(pgcOptions->indexOf(tbsGeneral), Tr("General"));
-  pgcOptions->setTabText(pgcOptions->indexOf(tbsAdvanced), Tr("Advanced"));
-  gbDeleteFiles->setTitle(Tr("Delete files"));
-  rbtnRemove->setText(Tr("Normally remove"));
-  rbtnMoveToRecycleBin->setText(Tr("Move to recycle bin"));
-  rbtnShred->setText(Tr("Shred"));
-  cbConformationDialog->setText(Tr("Display confirmation dialog"));
-  gbBrowsers->setTitle(Tr("Browsers"));
-  for (int I = 0; I < kBrowserCount; ++I) clbBrowsers->item(I)->setText(Tr(kBrowserNames[I]));
-  cbCookies->setText(Tr("Cookies"));
-  cbCache->setText(Tr("Cache"));
-  cbHistory->setText(Tr("History"));
-  gbAdditionalOptions->setTitle(Tr("Additional options"));
-  cbFileSearchMasks->setText(Tr("File search masks"));
-  cbTemporaryDirectory->setText(Tr("Temporary directory"));
-  cbRecentDocuments->setText(Tr("Recently used documents"));
-  cbRecycleBin->setText(Tr("Recycle Bin"));
-  cbOldUpdates->setText(Tr("Old Update files"));
-  cbSystemLog->setText(Tr("System log"));
-  lblAdvancedUsers1->setText(
-      Tr("These settings are only for advanced users who have sufficient knowledge about the "
-         "dangers of changing them."));
-  lbAdvancedUsers2->setText(
-      Tr("You should not change these settings unless you know what effect the changes will "
-         "have on your system."));
+void TFrmOptions::TranslateForm(bool Retranslate) {
+  // 1. The texts; then the lines and boxes fitted to the translated captions.
+  if (!FTranslator.Translate(this, Retranslate)) return;
   FitLine(lblAdvancedUsers1);
   FitLine(lbAdvancedUsers2);
   for (QAbstractButton* B : findChildren<QAbstractButton*>())
     if (qobject_cast<QCheckBox*>(B) || qobject_cast<QRadioButton*>(B)) FitButton(B);
-  gbFileSearchMasks->setTitle(Tr("File search masks (wildcards)"));
-  gbFileExceptions->setTitle(Tr("File exceptions (wildcards)"));
-  gbDirectoryExceptions->setTitle(Tr("Directory exceptions (wildcards)"));
-  for (QPushButton* B : {btnAddFileSearchMask, btnAddFileExceptions, btnAddDirectoryExceptions})
-    B->setText(Tr("Add"));
-  for (QPushButton* B :
-       {btnRemoveFileSearchMask, btnRemoveFileExceptions, btnRemoveDirectoryExceptions})
-    B->setText(Tr("Remove"));
-  bbtnOK->setText(Tr("&OK"));
-  bbtnCancel->setText(Tr("&Cancel"));
-  btnDefault->setText(Tr("&Default"));
-
-  // Hints: status-bar texts only, never pop-up tips.
-  btnDefault->setStatusTip(Tr("Resets settings to default values."));
-  rbtnRemove->setStatusTip(
-      Tr("Removes files (recovery tool might be able to recover deleted files)."));
-  rbtnMoveToRecycleBin->setStatusTip(Tr("Moves deleted files to recycle bin."));
-  rbtnShred->setStatusTip(
-      Tr("Overwrites files with random data and erases them to make sure that the files are "
-         "permanently gone."));
-  cbConformationDialog->setStatusTip(Tr("Displays a delete conformation dialog."));
-  clbBrowsers->setStatusTip(
-      Tr("Choose browser which you would like to inlcude into the cleaning process."));
-  cbCookies->setStatusTip(Tr("Removes the browser cookies."));
-  cbCache->setStatusTip(Tr("Removes the browser cache."));
-  cbHistory->setStatusTip(Tr("Removes the browser history."));
-  cbFileSearchMasks->setStatusTip(
-      Tr("Deletes all files which fit to one of the file search masks."));
-  cbTemporaryDirectory->setStatusTip(Tr("Empties the temporary directory."));
-  cbRecentDocuments->setStatusTip(Tr("Removes the list from recently used documents."));
-  cbRecycleBin->setStatusTip(Tr("Empties the Recycle Bin."));
-  cbOldUpdates->setStatusTip(Tr("Removes unused old system update files."));
-  cbSystemLog->setStatusTip(Tr("Removes the Windows system log."));
-  lbFileSearchMasks->setStatusTip(Tr("Every file which fits one off this mask will be deleted."));
-  lbFileExceptions->setStatusTip(
-      Tr("Every file which fits one off this exception masks won't be deleted."));
-  lbDirectoryExceptions->setStatusTip(
-      Tr("Every directory with its content which fits one off this exception masks won't be "
-         "deleted."));
 
   // 2. Browsers that were not found installed are greyed; their ticks still load and store.
   const TTWInstalledBrowsers None;

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <string>
 
+#include "app/tw_gui_translate.h"
 #include "config/tw_types.h"
 
 class QCheckBox;
@@ -46,6 +47,7 @@ class TFrmOptions : public QDialog {
   void LoadSettings(const TTWRecordConfig& Settings);
   void StoreSettings();
   void TranslateForm(bool Retranslate);
+  const TTWFormTranslator& Translator() const { return FTranslator; }
   void AddMask(const std::string& Text, TTWListBox* ListBox);
   void RemoveSelectedMasks(TTWListBox* ListBox);
 
@@ -112,6 +114,7 @@ class TFrmOptions : public QDialog {
   QStatusBar* sbOptions;
   QLabel* FHintPanel;
   bool FHintsInstalled = false;
+  TTWFormTranslator FTranslator;
 };
 
 extern TFrmOptions* FrmOptions;

@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/globals.h"
+#include "app/tw_gui_translate.h"
 #include "dialogs/tw_file_model.h"
 #include "platform/tw_platform.h"
 #include "search/tw_helper.h"
@@ -18,16 +20,16 @@ QString AttributeText(uint32_t A) {
   struct {
     uint32_t Bit;
     const char* Name;
-  } const kNames[] = {{FILE_ATTRIBUTE_READONLY, "Read-only"},
-                      {FILE_ATTRIBUTE_HIDDEN, "Hidden"},
-                      {FILE_ATTRIBUTE_SYSTEM, "System"},
-                      {FILE_ATTRIBUTE_ARCHIVE, "Archive"},
-                      {FILE_ATTRIBUTE_DIRECTORY, "Directory"},
-                      {FILE_ATTRIBUTE_REPARSE_POINT, "Link or mount point"}};
+  } const kNames[] = {{FILE_ATTRIBUTE_READONLY, N_("Read-only")},
+                      {FILE_ATTRIBUTE_HIDDEN, N_("Hidden")},
+                      {FILE_ATTRIBUTE_SYSTEM, N_("System")},
+                      {FILE_ATTRIBUTE_ARCHIVE, N_("Archive")},
+                      {FILE_ATTRIBUTE_DIRECTORY, N_("Directory")},
+                      {FILE_ATTRIBUTE_REPARSE_POINT, N_("Link or mount point")}};
   QStringList Out;
   for (const auto& N : kNames)
-    if (A & N.Bit) Out << QString::fromLatin1(N.Name);
-  return Out.isEmpty() ? QStringLiteral("None") : Out.join(QStringLiteral(", "));
+    if (A & N.Bit) Out << UiText(N.Name);
+  return Out.isEmpty() ? UiText("None") : Out.join(QStringLiteral(", "));
 }
 
 std::string LastComponent(const std::string& Path) {
@@ -48,44 +50,46 @@ TFrmProperties::TFrmProperties(QWidget* Parent, const std::string& Path) : QDial
   std::string Host;
   const bool HaveHost = Found && Platform().GetHostPath(Path, Host);
   const std::string Name = Found ? D.Name : LastComponent(Path);
-  setWindowTitle(TWDisplayText(Name) + QStringLiteral(" - Properties"));
+  // Created for each use, so every text is looked up as it is set.
+  setWindowTitle(TWDisplayText(Name) + QStringLiteral(" - ") + UiText("Properties"));
 
   auto Row = [&](const char* Object, const char* Caption, const QString& Text) {
     auto* Value = new QLabel(Text, this);
     Value->setObjectName(QString::fromLatin1(Object));
     Value->setTextFormat(Qt::PlainText);
     Value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    auto* Label = new QLabel(QString::fromUtf8(Caption), this);
+    auto* Label = new QLabel(UiText(Caption), this);
     Label->setTextFormat(Qt::PlainText);
     Label->setBuddy(Value);
     Form->addRow(Label, Value);
   };
-  Row("lblName", "Name:", TWDisplayText(Name));
-  Row("lblPath", "Path:", TWDisplayText(Path));
+  Row("lblName", N_("Name:"), TWDisplayText(Name));
+  Row("lblPath", N_("Path:"), TWDisplayText(Path));
   if (!Found) {
-    Row("lblState", "State:", QStringLiteral("Not found: it was removed or cannot be reached."));
+    Row("lblState", N_("State:"), UiText("Not found: it was removed or cannot be reached."));
   } else {
     const bool Link = D.Attributes & FILE_ATTRIBUTE_REPARSE_POINT;
     const bool Dir = D.Attributes & FILE_ATTRIBUTE_DIRECTORY;
-    Row("lblHostPath", "Host path:", HaveHost ? TWDisplayText(Host) : QString());
-    Row("lblKind", "Type:",
+    Row("lblHostPath", N_("Host path:"), HaveHost ? TWDisplayText(Host) : QString());
+    Row("lblKind", N_("Type:"),
         QString::fromStdString(
             Helper->GetKindName(Dir && !Link ? TW_KIND_DIRECTORY : TW_KIND_FILE)) +
-            (Link ? QStringLiteral(" (link)") : QString()));
-    Row("lblFileSize", "Size:",
-        QStringLiteral("%1 KB (%2 bytes)")
-            .arg(QString::fromStdString(Helper->SizeToKB(static_cast<int64_t>(D.Size))))
-            .arg(D.Size));
+            (Link ? QStringLiteral(" (") + UiText("Link or mount point") + QLatin1Char(')')
+                  : QString()));
+    Row("lblFileSize", N_("Size:"),
+        QString::fromStdString(
+            FormatText(Translate("%s KB (%s bytes)"),
+                       {Helper->SizeToKB(static_cast<int64_t>(D.Size)), std::to_string(D.Size)})));
     int64_t Modified = 0;
-    Row("lblModified", "Modified:",
+    Row("lblModified", N_("Modified:"),
         Platform().GetLastWriteTime(Path, Modified)
             ? QLocale().toString(QDateTime::fromSecsSinceEpoch(Modified), QLocale::LongFormat)
-            : QStringLiteral("Unknown"));
-    Row("lblAttributes", "Attributes:", AttributeText(D.Attributes));
+            : UiText("Unknown"));
+    Row("lblAttributes", N_("Attributes:"), AttributeText(D.Attributes));
   }
 
-  auto* Close = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
-                                QStringLiteral("&Close"), this);
+  auto* Close =
+      new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), UiText("&Close"), this);
   Close->setObjectName(QStringLiteral("bbtnClose"));
   Close->setDefault(true);
   connect(Close, &QPushButton::clicked, this, &QDialog::close);

@@ -13,6 +13,7 @@
 #include <numeric>
 #include <vector>
 
+#include "app/tw_gui_translate.h"
 #include "dialogs/tw_file_model.h"
 #include "dialogs/tw_frm_properties.h"
 #include "search/tw_files.h"
@@ -45,11 +46,6 @@ QPushButton* NewButton(QWidget* Parent, const char* Name) {
   return B;
 }
 
-// Interface texts; the translation lookup will go here.
-QString UiText(const char* English) {
-  return QString::fromUtf8(English);
-}
-
 }  // namespace
 
 TFrmSelect::TFrmSelect(QWidget* Parent) : QDialog(Parent) {
@@ -60,10 +56,15 @@ TFrmSelect::TFrmSelect(QWidget* Parent) : QDialog(Parent) {
   FormCanResize(MinWidth, MinHeight);
   setMinimumSize(MinWidth, MinHeight);
 
+  setWindowTitle(N_("Found files"));
   lblTickedFiles = NewLabel(this, "lblTickedFiles");
+  lblTickedFiles->setText(
+      N_("Ticked files will be deleted. Ticked directories will be only deleted, if there are "
+         "empty."));
   lblTickedFiles->move(8, 8);
 
   FModel = new TTWFileListModel(TTWFileListModel::TLayout::Select, this);
+  FModel->SetHeaders({N_("Delete"), N_("Type"), N_("Name"), N_("Group"), N_("Size (KB)")});
   lvSelectFiles = new QTreeView(this);
   lvSelectFiles->setObjectName(QStringLiteral("lvSelectFiles"));
   lvSelectFiles->setModel(FModel);
@@ -94,14 +95,18 @@ TFrmSelect::TFrmSelect(QWidget* Parent) : QDialog(Parent) {
   lvSelectFiles->setContextMenuPolicy(Qt::CustomContextMenu);
 
   lblTickedFilesSize = NewLabel(this, "lblTickedFilesSize");
+  lblTickedFilesSize->setText(N_("Size of ticked files:"));
   lblSize = NewLabel(this, "lblSize");
   btnEnableAll = NewButton(this, "btnEnableAll");
+  btnEnableAll->setText(N_("Enable all"));
   btnDisableAll = NewButton(this, "btnDisableAll");
+  btnDisableAll->setText(N_("Disable all"));
   btnNext = NewButton(this, "btnNext");
+  btnNext->setText(N_("Next"));
 
   pmFiles = new QMenu(lvSelectFiles);
   pmFiles->setObjectName(QStringLiteral("pmFiles"));
-  piProperties = pmFiles->addAction(QString());
+  piProperties = pmFiles->addAction(N_("Properties"));
   piProperties->setObjectName(QStringLiteral("piProperties"));
 
   setTabOrder(lvSelectFiles, btnEnableAll);
@@ -131,24 +136,16 @@ TFrmSelect::TFrmSelect(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TFrmSelect::FormCreate() {
+  // The figure is set by code, with its unit looked up.
+  FTranslator.ExemptProperty(lblSize, "text");
   TranslateForm(false);
 }
 
 void TFrmSelect::TranslateForm(bool Retranslate) {
-  setWindowTitle(UiText("Found files"));
-  lblTickedFiles->setText(
-      UiText("Ticked files will be deleted. Ticked directories will be only deleted, if there are "
-             "empty."));
+  if (!FTranslator.Translate(this, Retranslate)) return;
   lblTickedFiles->adjustSize();
-  lblTickedFilesSize->setText(UiText("Size of ticked files:"));
   lblTickedFilesSize->adjustSize();
-  btnEnableAll->setText(UiText("Enable all"));
-  btnDisableAll->setText(UiText("Disable all"));
-  btnNext->setText(UiText("Next"));
-  piProperties->setText(UiText("Properties"));
-  FModel->SetHeaders(
-      {UiText("Delete"), UiText("Type"), UiText("Name"), UiText("Group"), UiText("Size (KB)")});
-  if (Retranslate || lblSize->text().isEmpty()) ShowTickedSize(FTickedTotal);
+  ShowTickedSize(FTickedTotal);
   PlaceControls();
 }
 

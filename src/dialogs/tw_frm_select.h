@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <string>
+#include "app/tw_gui_translate.h"
 
 class QLabel;
 class QMenu;
@@ -22,7 +23,8 @@ class TFrmSelect : public QDialog {
   // Fills the rows from List, shows the dialog modally (exec), removes the rows again;
   // true exactly when closed with btnNext.
   bool SelectFiles(TTWFileList* List);
-  void TranslateForm(bool Retranslate);  // English texts for now; localisation comes later
+  void TranslateForm(bool Retranslate);
+  const TTWFormTranslator& Translator() const { return FTranslator; }
 
   // Sorts by Column in the current direction, then flips the direction.
   void SortByColumn(int Column);
@@ -71,5 +73,6 @@ class TFrmSelect : public QDialog {
   bool FSortDescending = false;
   int64_t FTickedTotal = 0;
   std::string FLastPath;
+  TTWFormTranslator FTranslator;
 };
 extern TFrmSelect* FrmSelect;  // defined in tw_frm_select.cpp, created by the start-up

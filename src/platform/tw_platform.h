@@ -289,6 +289,11 @@ class TTWPlatform {
   virtual bool QueryPerformanceCounter(uint64_t& Counter) = 0;
   virtual uint32_t GetTickCount() = 0;
 
+  // A UTF-8 text (a translation) in the program's 8-bit text: the ANSI code page on
+  // Windows, where characters it lacks are lost; elsewhere UTF-8 itself, with every
+  // invalid sequence replaced by U+FFFD.
+  virtual std::string Utf8ToSystemText(const std::string& Utf8);
+
   // Whether a Windows system is there to work on; Why says what is missing.
   virtual bool SystemFound(std::string& Why) = 0;
 };

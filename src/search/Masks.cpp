@@ -10,8 +10,9 @@ inline uint8_t UpCase(uint8_t C) {
 }
 
 [[noreturn]] void Invalid(const std::string& MaskText, size_t Position) {
-  throw EMaskException("'" + MaskText + "' is an invalid mask at (" + std::to_string(Position) +
-                       ")");
+  throw EMaskException(
+      "'" + MaskText + "' is an invalid mask at (" + std::to_string(Position) + ")", MaskText,
+      Position);
 }
 
 }  // namespace

@@ -12,11 +12,18 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+// The message is English ("'%s' is an invalid mask at (%d)" filled in); the window shows
+// the template in the interface language, filled with MaskText and Position.
 class EMaskException : public std::runtime_error {
  public:
   explicit EMaskException(const std::string& Message) : std::runtime_error(Message) {}
+  EMaskException(const std::string& Message, std::string Mask, size_t At)
+      : std::runtime_error(Message), MaskText(std::move(Mask)), Position(At) {}
+  std::string MaskText;
+  size_t Position = 0;
 };
 
 // Whether a byte starts a double-byte character in the code page of names. UTF-8 has

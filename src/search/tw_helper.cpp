@@ -97,7 +97,7 @@ TTWHelper::TTWHelper() {
 
 namespace {
 
-const char* const kKindTexts[TTWHelper::KindCount] = {"File", "Directory"};
+const char* const kKindTexts[TTWHelper::KindCount] = {N_("File"), N_("Directory")};
 
 // A group's name is its prefix, never translated (the browser), and its word.
 struct TGroupText {
@@ -105,13 +105,27 @@ struct TGroupText {
   const char* Word;
 };
 const TGroupText kGroupTexts[TTWHelper::GroupCount] = {
-    {"", "Search masks"},    {"IE/", "Cookies"},          {"IE/", "Cache"},
-    {"IE/", "History"},      {"Firefox/", "Cookies"},     {"Firefox/", "Cache"},
-    {"Firefox/", "History"}, {"Opera/", "Cookies"},       {"Opera/", "Cache"},
-    {"Opera/", "History"},   {"Safari/", "Cookies"},      {"Safari/", "Cache"},
-    {"Safari/", "History"},  {"Chrome/", "Cookies"},      {"Chrome/", "Cache"},
-    {"Chrome/", "History"},  {"", "Temporary directory"}, {"", "Recently used documents"},
-    {"", "Recycle Bin"},     {"", "Old Update files"},    {"", "System log"},
+    {"", N_("Search masks")},
+    {"IE/", N_("Cookies")},
+    {"IE/", N_("Cache")},
+    {"IE/", N_("History")},
+    {"Firefox/", N_("Cookies")},
+    {"Firefox/", N_("Cache")},
+    {"Firefox/", N_("History")},
+    {"Opera/", N_("Cookies")},
+    {"Opera/", N_("Cache")},
+    {"Opera/", N_("History")},
+    {"Safari/", N_("Cookies")},
+    {"Safari/", N_("Cache")},
+    {"Safari/", N_("History")},
+    {"Chrome/", N_("Cookies")},
+    {"Chrome/", N_("Cache")},
+    {"Chrome/", N_("History")},
+    {"", N_("Temporary directory")},
+    {"", N_("Recently used documents")},
+    {"", N_("Recycle Bin")},
+    {"", N_("Old Update files")},
+    {"", N_("System log")},
 };
 
 }  // namespace

@@ -302,3 +302,65 @@ TEST_F(I18n, ACodeThatLeavesTheLocaleFolderOpensNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(I18n, EntriesThatShareTheirBytesClaimNoMoreThanTheFile) {
+  // 2,000 entries whose translations all point at one 4 KB text: read naively, a file of
+  // 20 KB would hold 8 MB of texts.
+  const std::string text(4096, 'x');
+  const uint32_t n = 2000, originals = 28, translations = originals + 8 * n;
+  const uint32_t data = translations + 8 * n;
+  std::string mo, ids;
+  for (uint32_t v : {0x950412deu, 0u, n, originals, translations, 0u, data}) Put32(mo, v, false);
+  for (uint32_t i = 0; i < n; ++i) {
+    Put32(mo, 1 + i % 64, false);  // ids: distinct starts and lengths within the text
+    Put32(mo, data + i % 1024, false);
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    Put32(mo, static_cast<uint32_t>(text.size()), false);
+    Put32(mo, data, false);
+  }
+  mo += text;
+  TTWCatalog entries;
+  std::string header;
+  ASSERT_TRUE(ReadMoCatalog(mo, entries, header));
+  size_t total = 0;
+  for (const auto& [id, translation] : entries) total += id.size() + translation.size();
+  EXPECT_LE(total, mo.size());
+  EXPECT_FALSE(entries.empty());
+}
+
+TEST_F(I18n, TranslationsThatAreNotUtf8ReachTheProgramReplaced) {
+  const struct {
+    std::string Translation;
+    std::string Shown;
+  } cases[] = {
+      {"Gr\xc3\xb6\xc3\x9f"
+       "e",
+       "Gr\xc3\xb6\xc3\x9f"
+       "e"},  // valid: unchanged
+      {"a\xff"
+       "b",
+       "a\xef\xbf\xbd"
+       "b"},                       // a stray byte
+      {"a\xc3", "a\xef\xbf\xbd"},  // cut at the end
+      {"\xe6\x97"
+       "x",
+       "\xef\xbf\xbd"
+       "x"},                                                     // one mark for a cut sequence
+      {"\xc0\xaf", "\xef\xbf\xbd\xef\xbf\xbd"},                  // overlong
+      {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // a surrogate
+      {"\xf4\x90\x80\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // > U+10FFFF
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},                                  // outside the BMP
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Shown);
+    ResetTranslationLayer();
+    P.Files[kGermanPath] = MakeCatalog({{"Text", c.Translation}});
+    UseLanguage("de");
+    EXPECT_EQ(Translate("Text"), c.Shown);
+  }
+}
+
+}  // namespace

@@ -384,3 +384,18 @@ TEST_F(Win32Platform, DrivesFoldersRegistryAndIni) {
 }
 
 }  // namespace
+
+TEST(Win32Text, TranslationsComeInTheAnsiCodePage) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the cases are written for code page 1252";
+  std::unique_ptr<TTWPlatform> P = CreateHostPlatform();
+  EXPECT_EQ(P->Utf8ToSystemText("Gr\xc3\xb6\xc3\x9f"
+                                "e"),
+            "Gr\xf6\xdf"
+            "e");
+  EXPECT_EQ(P->Utf8ToSystemText("plain"), "plain");
+  EXPECT_EQ(P->Utf8ToSystemText(""), "");
+  // What the code page lacks does not survive; nothing else is lost with it.
+  const std::string Japanese = P->Utf8ToSystemText("\xe6\x97\xa5\xe6\x9c\xac (ja)");
+  EXPECT_EQ(Japanese.find("\xe6"), std::string::npos);
+  EXPECT_NE(Japanese.find(" (ja)"), std::string::npos);
+}

@@ -5,6 +5,7 @@
 // After the platform headers (see win_fs.h).
 #include <shellapi.h>
 #include <shlobj.h>
+#include <algorithm>
 
 #include "platform/win32/win_unmacro.h"
 
@@ -278,6 +279,21 @@ class TWinPlatform : public TTWPlatform {
     Language = L;
     Country = C;
     return true;
+  }
+
+  std::string Utf8ToSystemText(const std::string& Utf8) override {
+    if (Utf8.empty()) return std::string();
+    const int Len = static_cast<int>(std::min<size_t>(Utf8.size(), 1u << 30));
+    const int Wide = MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Len, nullptr, 0);
+    if (Wide <= 0) return std::string();
+    std::wstring W(static_cast<size_t>(Wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Len, W.data(), Wide);
+    // Lossy on purpose: what the code page lacks becomes its default character.
+    const int Ansi = WideCharToMultiByte(CP_ACP, 0, W.data(), Wide, nullptr, 0, nullptr, nullptr);
+    if (Ansi <= 0) return std::string();
+    std::string Out(static_cast<size_t>(Ansi), '\0');
+    WideCharToMultiByte(CP_ACP, 0, W.data(), Wide, Out.data(), Ansi, nullptr, nullptr);
+    return Out;
   }
 
   bool QueryPerformanceCounter(uint64_t& Counter) override {
