@@ -304,6 +304,8 @@ const char* const kQtShownTexts[] = {
     N_("No such file or directory"),
     N_("Permission denied"),
     N_("Is a directory"),
+    N_("Not a regular file"),
+    N_("File too large"),
 };
 
 }  // namespace
