@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev libgmock-dev
           gettext python3 attr fd-find hyperfine coreutils findutils
           qt6-base-dev libgl-dev xvfb xauth fonts-dejavu-core librsvg2-bin
+          # Checks of the desktop file and the AppStream metainfo.
+          desktop-file-utils appstream
           # The Windows build: MinGW-w64 cross compilers, GoogleTest sources, Wine 8.
           # (wine32 installs, but 32-bit programs need a kernel that runs i386 binaries.)
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest
