@@ -7,6 +7,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-d
           qt6-base-dev libgl-dev xvfb xauth fonts-dejavu-core librsvg2-bin
           # Japanese interface texts need a font with their glyphs.
           fonts-ipafont-gothic
+          # Checks of the desktop file and the AppStream metainfo.
+          desktop-file-utils appstream
           # The Windows build: MinGW-w64 cross compilers, GoogleTest sources, Wine 8.
           # (wine32 installs, but 32-bit programs need a kernel that runs i386 binaries.)
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest

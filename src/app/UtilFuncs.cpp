@@ -30,6 +30,17 @@ std::string GetBrandingFileName() {
   return GetProgramDir() + "lamecore.dll";
 }
 
+TTWConfigLocation GetDefaultConfigLocation() {
+  const std::string programDir = GetProgramDir();
+  if (Platform().CanWriteFolder(programDir)) return {programDir + "system.dat", false};
+  const std::string base = Platform().GetUserConfigFolder();
+  if (base.empty()) return {programDir + "system.dat", false};
+  const char delim = Platform().HostPathDelimiter();
+  // Each host's habit for the folder's name.
+  const std::string folder = delim == '\\' ? "Tidewell" : "tidewell";
+  return {WithTrailingPathDelimiter(base) + folder + delim + "system.dat", true};
+}
+
 void OpenLink(const std::string& Target) {
   Platform().OpenLink(Target);
 }

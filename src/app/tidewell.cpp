@@ -7,6 +7,8 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The desktop file's id, which Wayland compositors match the window against.
+  QGuiApplication::setDesktopFileName("io.github.tidewell.Tidewell");
   // The main window ends the loop itself when it closes, after saving the settings.
   QApplication::setQuitOnLastWindowClosed(false);
   // The arguments as bytes (Qt's own options are gone from argv by now).

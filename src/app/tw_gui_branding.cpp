@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QImageReader>
 #include <QMessageBox>
+#include <cstdio>
 
 #include "app/UtilFuncs.h"
 #include "app/globals.h"
@@ -16,8 +17,12 @@ std::string GetLogoFileName() {
 }
 
 void ShowOpenError(QWidget* Parent, const std::string& FileName, const std::string& Why) {
+  const std::string Text = OpenErrorText(FileName, Why);
+  // Also on stderr: a missing file is a deployment fault, and a program started from a
+  // terminal (or a headless check of an install) should say which one.
+  std::fprintf(stderr, "tidewell: %s\n", Text.c_str());
   QMessageBox Box(QMessageBox::Critical, QApplication::applicationDisplayName(),
-                  QString::fromStdString(OpenErrorText(FileName, Why)), QMessageBox::Ok, Parent);
+                  QString::fromStdString(Text), QMessageBox::Ok, Parent);
   Box.setObjectName("OpenErrorBox");
   Box.setTextFormat(Qt::PlainText);
   Box.exec();

@@ -92,7 +92,7 @@ int TidewellMain(QApplication& App, const std::vector<std::string>& Args,
 
   // 7. The settings: defaults, then the file.
   step("CreateConfig");
-  auto config = std::make_unique<TTWConfig>(cmd.ConfigPath);
+  auto config = std::make_unique<TTWConfig>(cmd.ConfigPath, cmd.ConfigInUserFolder);
   Config = config.get();
   step("LoadConfig");
   config->Load();

@@ -526,7 +526,8 @@ std::string BuildDocument(const TTWRecordConfig& R) {
 
 }  // namespace
 
-TTWConfig::TTWConfig(std::string FileName_) : FileName(std::move(FileName_)) {
+TTWConfig::TTWConfig(std::string FileName_, bool MakeFolder_)
+    : FileName(std::move(FileName_)), MakeFolder(MakeFolder_) {
   Reset();
 }
 
@@ -612,6 +613,10 @@ void TTWConfig::Save() {
     const std::string tail = "</TDW>\r\n";
     if (text.size() < tail.size() || text.compare(text.size() - tail.size(), tail.size(), tail))
       return;
+    if (MakeFolder) {
+      const size_t end = FileName.find_last_of(Platform().HostPathDelimiter());
+      if (end != std::string::npos && end > 0) Platform().CreateFolders(FileName.substr(0, end));
+    }
     Platform().ReplaceFile(FileName, text);
   } catch (...) {
     // Saving never reports anything.

@@ -27,7 +27,8 @@ struct TTWReadStop {
 class TTWConfig {
  public:
   // Every setting at its default, browsers detected, drives listed; the file is not read.
-  explicit TTWConfig(std::string FileName);
+  // MakeFolder: Save first creates the file's folder and its parents when missing.
+  explicit TTWConfig(std::string FileName, bool MakeFolder = false);
 
   void Reset();
   void FillDefaults(TTWRecordConfig& Rec);
@@ -37,6 +38,7 @@ class TTWConfig {
   std::string AsText() const;
 
   std::string FileName;  // host path
+  bool MakeFolder = false;
   TTWRecordConfig Current;
   TTWRecordConfig Defaults;
   TTWInstalledBrowsers Installed;

@@ -262,6 +262,18 @@ class TTWPlatform {
   // name only: the other names keep the old content. Temporary files that an earlier
   // save of the same file left behind when it was killed are removed.
   virtual bool ReplaceFile(const std::string& HostPath, const std::string& Data) = 0;
+  // Whether this user may create and replace files in HostFolder, as the system decides
+  // for the effective user (read-only mounts and ACLs included; a root user may write
+  // anywhere else). The default says yes.
+  virtual bool CanWriteFolder(const std::string& /*HostFolder*/) { return true; }
+  // The base folder of per-user settings, no trailing separator: on Linux
+  // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; on Windows the
+  // user's roaming application data folder. Empty when there is none.
+  virtual std::string GetUserConfigFolder() { return {}; }
+  // Creates HostFolder and any missing parents, each private to the user (0700 on
+  // Linux); folders that exist are left as they are. True when HostFolder is a folder
+  // afterwards.
+  virtual bool CreateFolders(const std::string& /*HostFolder*/) { return false; }
 
   // --- Shell
   virtual void OpenLink(const std::string& Target) = 0;  // ShellExecuteA "Open"

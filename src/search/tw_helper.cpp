@@ -254,6 +254,10 @@ TTWCommandLine TTWHelper::ParseCommandLine(const std::vector<std::string>& Args)
       throw ECommandLineError("Unknown argument \"" + arg + "\". Accepted: /f FILE, /autorun");
     }
   }
-  if (result.ConfigPath.empty()) result.ConfigPath = GetProgramDir() + "system.dat";
+  if (result.ConfigPath.empty()) {
+    const TTWConfigLocation where = GetDefaultConfigLocation();
+    result.ConfigPath = where.FileName;
+    result.ConfigInUserFolder = where.InUserFolder;
+  }
   return result;
 }

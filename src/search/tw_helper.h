@@ -28,6 +28,8 @@ inline constexpr int TW_COLUMN_CHECKED = 2;
 struct TTWCommandLine {
   std::string ConfigPath;  // host path
   bool AutoRun = false;
+  // No "/f": the default file in the user's settings folder (see GetDefaultConfigLocation).
+  bool ConfigInUserFolder = false;
 };
 
 // An argument the program does not accept. Front ends print the message and end with a
@@ -83,8 +85,8 @@ class TTWHelper {
   static void FreeMasks(TTWArrayMasks& Masks);
 
   // Args exclude the program's own path. Switches are "/f FILE" and "/autorun", exactly;
-  // anything else throws ECommandLineError. Without a path the result is "system.dat"
-  // in the program's directory.
+  // anything else throws ECommandLineError. Without a path the result is the default
+  // settings file, GetDefaultConfigLocation.
   static TTWCommandLine ParseCommandLine(const std::vector<std::string>& Args);
 
  private:

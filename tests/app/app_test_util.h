@@ -112,6 +112,9 @@ class TGatePlatform : public TTWPlatform {
   bool ReplaceFile(const std::string& P, const std::string& D) override {
     return I->ReplaceFile(P, D);
   }
+  bool CanWriteFolder(const std::string& F) override { return I->CanWriteFolder(F); }
+  std::string GetUserConfigFolder() override { return I->GetUserConfigFolder(); }
+  bool CreateFolders(const std::string& F) override { return I->CreateFolders(F); }
   // Never hand a link to the desktop from a test: count it.
   void OpenLink(const std::string&) override { ++Links; }
   bool ShowProperties(const std::string&) override { return true; }

@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/tw_i18n.h"
 #include "support/null_platform.h"
@@ -52,6 +54,11 @@ class TConfigPlatform : public TTWNullPlatform {
     return true;
   }
 
+  bool CreateFolders(const std::string& HostFolder) override {
+    FoldersMade.push_back({HostFolder, Replaces});
+    return true;
+  }
+
   std::string GetEnvironmentVariable(const std::string& Name) override {
     auto it = Env.find(Name);
     return it == Env.end() ? std::string() : it->second;
@@ -70,6 +77,8 @@ class TConfigPlatform : public TTWNullPlatform {
   bool FailReplace = false;
   int Reads = 0;
   int Replaces = 0;
+  // Each folder asked for, with the number of files replaced before it.
+  std::vector<std::pair<std::string, int>> FoldersMade;
   std::map<std::string, std::string> Env;
   bool HasLocale = false;
   std::string LocaleLanguage, LocaleCountry;

@@ -227,6 +227,21 @@ TEST_F(ConfigSave, AFailedWriteKeepsThePreviousFile) {
   EXPECT_EQ(P.Files[kConfigFile], "previous");
 }
 
+// The default file in the user's settings folder has its folder made just before it is
+// written; a file named otherwise never does.
+TEST_F(ConfigSave, OnlyAFileThatAsksHasItsFolderMade) {
+  TTWConfig named(kConfigFile);
+  named.Save();
+  EXPECT_TRUE(P.FoldersMade.empty());
+  const std::string inUser = "/home/u/.config/tidewell/system.dat";
+  TTWConfig config(inUser, true);
+  config.Save();
+  EXPECT_EQ(P.FoldersMade,
+            (std::vector<std::pair<std::string, int>>{{"/home/u/.config/tidewell", 1}}));
+  EXPECT_EQ(P.Replaces, 2);
+  EXPECT_EQ(P.Files[inUser], P.Files[kConfigFile]);
+}
+
 // The writer's text ends at a NUL; such a setting must not cut the file short.
 TEST_F(ConfigSave, ANulInASettingNeverWritesAShortenedFile) {
   P.Files[kConfigFile] = "previous";

@@ -272,6 +272,30 @@ TEST_F(Win32Platform, ReplacesTheSettingsFileWhole) {
   EXPECT_FALSE(P->ReadWholeFile(Dir, Data)) << "a folder";
 }
 
+// The settings file's location: the program's folder is probed by a file that goes
+// again, the user's folder is the roaming application data, and folders are made whole.
+TEST_F(Win32Platform, SettingsFolderServices) {
+  EXPECT_TRUE(P->CanWriteFolder(Dir));
+  EXPECT_TRUE(P->CanWriteFolder(Dir + "\\"));
+  EXPECT_FALSE(P->CanWriteFolder(A("missing")));
+  EXPECT_FALSE(P->CanWriteFolder(""));
+  EXPECT_EQ(List(A("*.*")).size(), 2u) << "the probe left something behind";
+
+  const std::string User = P->GetUserConfigFolder();
+  ASSERT_FALSE(User.empty());
+  EXPECT_NE(User.back(), '\\');
+  DWORD Attr = GetFileAttributesA(User.c_str());
+  EXPECT_TRUE(Attr != INVALID_FILE_ATTRIBUTES && (Attr & FILE_ATTRIBUTE_DIRECTORY));
+
+  EXPECT_TRUE(P->CreateFolders(A("a\\b\\Tidewell")));
+  EXPECT_TRUE(Exists(L"a\\b\\Tidewell"));
+  EXPECT_TRUE(P->CreateFolders(A("a\\b\\Tidewell")));  // already there
+  EXPECT_TRUE(P->ReplaceFile(A("a\\b\\Tidewell\\system.dat"), "x"));
+  MakeFile(L"file", "x");
+  EXPECT_FALSE(P->CreateFolders(A("file")));
+  EXPECT_FALSE(P->CreateFolders(A("file\\sub")));
+}
+
 TEST_F(Win32Platform, RecycleBinRefusesWhatWasNotFound) {
   MakeFile(L"a.tmp", "x");
   MakeFile(L"b.tmp", "x");

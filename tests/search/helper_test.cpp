@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/UtilFuncs.h"
 #include "app/tw_i18n.h"
 #include "search/Masks.h"
 #include "search/tw_helper.h"
@@ -357,3 +358,71 @@ TEST_F(HelperTest, CommandLine_RejectsAnythingElseNamingIt) {
 }
 
 }  // namespace
+
+// --- Where the settings file lives without "/f"
+
+class InstallPlatform : public TTWNullPlatform {
+ public:
+  std::string GetProgramFileName() override { return Program; }
+  char HostPathDelimiter() override { return Delimiter; }
+  bool CanWriteFolder(const std::string& Folder) override {
+    Asked.push_back(Folder);
+    return Writable;
+  }
+  std::string GetUserConfigFolder() override { return UserFolder; }
+  std::string Program = "/usr/lib/tidewell/tidewell";
+  char Delimiter = '/';
+  bool Writable = true;
+  std::string UserFolder = "/home/u/.config";
+  std::vector<std::string> Asked;
+};
+
+TEST(HelperSettingsLocation, BesideAWritableProgramElseInTheUserFolder) {
+  struct TCase {
+    const char* What;
+    std::vector<std::string> Args;
+    bool Writable;
+    const char* UserFolder;
+    const char* Path;
+    bool InUserFolder;
+  };
+  const TCase cases[] = {
+      {"portable copy", {}, true, "/home/u/.config", "/usr/lib/tidewell/system.dat", false},
+      {"installed copy", {}, false, "/home/u/.config", "/home/u/.config/tidewell/system.dat", true},
+      {"installed, with /autorun", {"/autorun"}, false, "/x", "/x/tidewell/system.dat", true},
+      {"config folder at the root", {}, false, "/", "/tidewell/system.dat", true},
+      {"no user folder at all", {}, false, "", "/usr/lib/tidewell/system.dat", false},
+      {"/f wins over a read-only folder", {"/f", "my.dat"}, false, "/x", "my.dat", false},
+      {"/f wins over a writable folder", {"/f", "/etc/t.dat"}, true, "/x", "/etc/t.dat", false},
+      {"a trailing /f is no path", {"/f"}, false, "/x", "/x/tidewell/system.dat", true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    InstallPlatform p;
+    ScopedPlatform scoped(p);
+    p.Writable = c.Writable;
+    p.UserFolder = c.UserFolder;
+    const TTWCommandLine r = TTWHelper::ParseCommandLine(c.Args);
+    EXPECT_EQ(r.ConfigPath, c.Path);
+    EXPECT_EQ(r.ConfigInUserFolder, c.InUserFolder);
+    // The program's folder is probed only when no file is named.
+    const bool named = std::string(c.Path).find("system.dat") == std::string::npos;
+    EXPECT_EQ(p.Asked,
+              named ? std::vector<std::string>{} : std::vector<std::string>{"/usr/lib/tidewell/"});
+  }
+}
+
+TEST(HelperSettingsLocation, WindowsNamesItsFolderItsOwnWay) {
+  InstallPlatform p;
+  ScopedPlatform scoped(p);
+  p.Delimiter = '\\';
+  p.Program = "C:\\Program Files\\Tidewell\\tidewell.exe";
+  p.UserFolder = "C:\\Users\\u\\AppData\\Roaming";
+  p.Writable = false;
+  const TTWConfigLocation in = GetDefaultConfigLocation();
+  EXPECT_EQ(in.FileName, "C:\\Users\\u\\AppData\\Roaming\\Tidewell\\system.dat");
+  EXPECT_TRUE(in.InUserFolder);
+  EXPECT_EQ(p.Asked, std::vector<std::string>{"C:\\Program Files\\Tidewell\\"});
+  p.Writable = true;
+  EXPECT_EQ(GetDefaultConfigLocation().FileName, "C:\\Program Files\\Tidewell\\system.dat");
+}

@@ -331,7 +331,7 @@ int main(int argc, char** argv) {
   Helper = &helper;
   int rc;
   {
-    TTWConfig cfg(options.Core.ConfigPath);
+    TTWConfig cfg(options.Core.ConfigPath, options.Core.ConfigInUserFolder);
     Config = &cfg;
     cfg.Load();
     const std::string warning = ReadStopWarning(cfg.FileName, cfg.LastReadStop);

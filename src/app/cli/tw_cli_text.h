@@ -19,7 +19,8 @@ inline constexpr const char* kUsage =
     "  preview   search with the settings and list what a run would delete\n"
     "  clean     search, then delete everything found by the configured method\n"
     "  settings  read the settings file and write it back (creates it when missing)\n"
-    "  /f FILE   the settings file (default: system.dat beside the program)\n"
+    "  /f FILE   the settings file (default: system.dat beside the program, or in\n"
+    "            your settings folder when you cannot write to the program's folder)\n"
     "  --json    one JSON object per line per entry, then a summary object\n";
 
 enum class TCommand { None, Preview, Clean, Settings };

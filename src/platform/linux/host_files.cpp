@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -262,6 +263,56 @@ std::string HostProgramFileName() {
     if (Buf.size() >= (1u << 16)) return std::string();
     Buf.resize(Buf.size() * 2);
   }
+}
+
+bool HostCanWriteFolder(const std::string& Path) {
+  if (Path.empty()) return false;
+  // Making a file there takes write and search permission on the folder itself.
+  return faccessat(AT_FDCWD, Path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string Path) {
+  while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
+  return Path;
+}
+
+std::string HomeFolder() {
+  const char* Home = getenv("HOME");
+  if (Home && Home[0] == '/') return Home;
+  std::vector<char> Buf(16384);
+  passwd Pw;
+  passwd* Found = nullptr;
+  if (getpwuid_r(geteuid(), &Pw, Buf.data(), Buf.size(), &Found) == 0 && Found && Pw.pw_dir &&
+      Pw.pw_dir[0] == '/')
+    return Pw.pw_dir;
+  return std::string();
+}
+
+}  // namespace
+
+std::string HostUserConfigFolder() {
+  // A relative XDG_CONFIG_HOME is invalid and must be ignored.
+  const char* Xdg = getenv("XDG_CONFIG_HOME");
+  if (Xdg && Xdg[0] == '/') return WithoutTrailingSlashes(Xdg);
+  const std::string Home = WithoutTrailingSlashes(HomeFolder());
+  if (Home.empty()) return std::string();
+  return (Home == "/" ? std::string() : Home) + "/.config";
+}
+
+bool HostCreateFolders(const std::string& Path) {
+  if (Path.empty()) return false;
+  struct stat S;
+  // Each level in turn; one that exists (or a link to a folder, as ~/.config often is)
+  // is used as it is.
+  for (size_t End = Path.find('/', 1);; End = Path.find('/', End + 1)) {
+    const std::string Part = Path.substr(0, End);
+    if (!Part.empty() && Part.back() != '/' && mkdir(Part.c_str(), 0700) != 0 && errno != EEXIST)
+      return false;
+    if (End == std::string::npos) break;
+  }
+  return stat(Path.c_str(), &S) == 0 && S_ISDIR(S.st_mode);
 }
 
 void HostOpenLink(const std::string& Target) {

@@ -22,6 +22,14 @@ bool HostReadSmallFile(const std::string& Path, size_t Limit, std::string& Data,
 // killed saves (unlocked, ours) are removed first.
 bool HostReplaceFile(const std::string& Path, const std::string& Data);
 std::string HostProgramFileName();
+// Write and search permission on the folder for the effective user (faccessat with
+// AT_EACCESS), so a read-only mount counts as not writable even for root.
+bool HostCanWriteFolder(const std::string& Path);
+// $XDG_CONFIG_HOME when absolute, else $HOME/.config (the password database's home when
+// HOME is unset or relative); trailing slashes dropped. Empty when neither is known.
+std::string HostUserConfigFolder();
+// mkdir -p with mode 0700 for each folder it makes; existing ones keep their mode.
+bool HostCreateFolders(const std::string& Path);
 // Starts xdg-open on Target without a shell and without waiting; the child is reaped.
 void HostOpenLink(const std::string& Target);
 // Language and country of the user's message locale, the first of LC_ALL, LC_MESSAGES

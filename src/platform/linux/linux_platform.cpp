@@ -342,6 +342,13 @@ class TLinuxPlatform : public TTWPlatform {
   bool ReplaceFile(const std::string& HostPath, const std::string& Data) override {
     return HostReplaceFile(HostPath, Data);
   }
+  bool CanWriteFolder(const std::string& HostFolder) override {
+    return HostCanWriteFolder(HostFolder);
+  }
+  std::string GetUserConfigFolder() override { return HostUserConfigFolder(); }
+  bool CreateFolders(const std::string& HostFolder) override {
+    return HostCreateFolders(HostFolder);
+  }
 
   // --- Shell: the properties sheet is the file manager's, where one answers on D-Bus.
 

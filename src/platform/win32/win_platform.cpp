@@ -241,6 +241,47 @@ class TWinPlatform : public TTWPlatform {
     return true;
   }
 
+  bool CanWriteFolder(const std::string& HostFolder) override {
+    // Rights on Windows are ACLs (and UAC's virtualisation), which only an attempt
+    // answers truly: a probe file that the system removes when it is closed.
+    if (HostFolder.empty()) return false;
+    std::string Dir = HostFolder;
+    if (Dir.back() != '\\' && Dir.back() != '/') Dir += '\\';
+    for (int Try = 0; Try < 100; ++Try) {
+      char Name[48];
+      snprintf(
+          Name, sizeof Name, ".tw-probe-%08lx.tmp",
+          static_cast<unsigned long>(GetTickCount() * 2654435761u + GetCurrentProcessId() + Try));
+      THandle F(CreateFileA(
+          (Dir + Name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+          FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+      if (F.Valid()) return true;
+      if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+  }
+
+  std::string GetUserConfigFolder() override {
+    char Buf[kPathBuffer];
+    if (!SHGetSpecialFolderPathA(nullptr, Buf, CSIDL_APPDATA, FALSE)) return std::string();
+    std::string P = Buf;
+    while (P.size() > 3 && (P.back() == '\\' || P.back() == '/')) P.pop_back();
+    return P;
+  }
+
+  bool CreateFolders(const std::string& HostFolder) override {
+    if (HostFolder.empty()) return false;
+    // Every level in turn; levels that exist, or cannot be made (a drive root, a share),
+    // only matter through the last one. The new folders inherit the parent's ACL, which
+    // below the user's profile is the user's own.
+    for (size_t I = HostFolder.find_first_of("\\/", 1); I != std::string::npos;
+         I = HostFolder.find_first_of("\\/", I + 1))
+      CreateDirectoryA(HostFolder.substr(0, I).c_str(), nullptr);
+    CreateDirectoryA(HostFolder.c_str(), nullptr);
+    const DWORD A = GetFileAttributesA(HostFolder.c_str());
+    return A != INVALID_FILE_ATTRIBUTES && (A & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
   // --- Shell
 
   void OpenLink(const std::string& Target) override {
