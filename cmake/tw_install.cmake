@@ -87,7 +87,8 @@ if(TW_BUILD_TESTS AND TARGET tidewell-cli)
   # Two more arguments, a LANG and a text its catalog gives (a group name), check that
   # the installed catalogs are found.
   add_test(NAME install_smoke COMMAND bash ${CMAKE_SOURCE_DIR}/tests/app/install_smoke.sh
-                                      ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+                                      ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}
+                                      de_DE.UTF-8 "Temporäres Verzeichnis")
   set(_tw_smoke_env "TW_APP_ID=${TW_APP_ID};TW_INSTALL_PROGRAMDIR=${TW_INSTALL_PROGRAMDIR}")
   if(TARGET tidewell)
     list(APPEND _tw_smoke_env "TW_SMOKE_GUI=1"

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTreeView>
 #include <QtTest>
+#include <cstdlib>
 #include <map>
 
 #include "app/app_test_util.h"
@@ -28,7 +29,11 @@
 
 namespace {
 
-const char* const kCatalogs = TW_LANGUAGE_TEST_CATALOGS;
+// The test's own catalogs, or those named by TW_LANGUAGE_TEST_CATALOGS (the program's).
+const std::string kCatalogs = [] {
+  const char* Env = std::getenv("TW_LANGUAGE_TEST_CATALOGS");
+  return std::string(Env && *Env ? Env : TW_LANGUAGE_TEST_CATALOGS);
+}();
 
 template <class T>
 T* Child(QObject* Window, const char* Name) {
@@ -43,8 +48,7 @@ class TExpected {
  public:
   explicit TExpected(const std::string& Code) {
     std::string Data;
-    QFile F(
-        QString::fromStdString(std::string(kCatalogs) + "/" + Code + "/LC_MESSAGES/default.mo"));
+    QFile F(QString::fromStdString(kCatalogs + "/" + Code + "/LC_MESSAGES/default.mo"));
     if (!F.open(QIODevice::ReadOnly)) return;
     const QByteArray Bytes = F.readAll();
     std::string Header;
