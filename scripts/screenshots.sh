@@ -9,7 +9,7 @@ bash scripts/setup.sh
 
 build=${BUILD_DIR:-build/release}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target tw_screenshots tidewell-cli -j 2
+cmake --build "$build" --target tw_screenshots tidewell-cli tw_catalogs -j 2
 
 sample=$(mktemp -d "${TMPDIR:-/tmp}/tidewell-shots.XXXXXX")
 trap 'rm -rf "$sample"' EXIT

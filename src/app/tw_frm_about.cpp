@@ -210,6 +210,7 @@ void TFrmAbout::TranslateForm(bool Retranslate) {
   if (Retranslate) ShowCopyright();
   for (QLabel* L : {LabelWebTitle, LabelSupport, LabelPInfo, LabelCheckTitle, LabelCheck})
     L->adjustSize();
+  FitCaptions(this);
 }
 
 void TFrmAbout::LabelWebClick() {

@@ -290,6 +290,7 @@ void TFrmMain::TranslateForm(bool Retranslate) {
   gbRunCleaner->setTitle(
       Q(FormatText(Translate("Run %s"), {QApplication::applicationDisplayName().toStdString()})));
   DeriveAccessibleNames();
+  FitCaptions(this);
 }
 
 void TFrmMain::DeriveAccessibleNames() {

@@ -2,19 +2,25 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMetaProperty>
 #include <QPersistentModelIndex>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStringList>
+#include <QStyle>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QTranslator>
 #include <QTreeWidget>
+#include <QWidget>
 #include <iterator>
 
 #include "app/tw_i18n.h"
@@ -313,4 +319,72 @@ const char* const kQtShownTexts[] = {
 const char* const* QtShownTexts(int& Count) {
   Count = static_cast<int>(std::size(kQtShownTexts));
   return kQtShownTexts;
+}
+
+namespace {
+
+constexpr char kDesignFont[] = "twDesignFont";
+constexpr qreal kSmallestPointSize = 6.5;
+constexpr int kSmallestPixelSize = 9;
+
+QString WithoutMarker(QString Caption) {
+  Caption.replace(QLatin1String("&&"), QString(QChar(0x1)));
+  Caption.remove(QLatin1Char('&'));
+  Caption.replace(QChar(0x1), QLatin1String("&"));
+  return Caption;
+}
+
+// The width the caption of C takes with C's current font; 0 for controls without one.
+int CaptionWidth(QWidget* C) {
+  if (auto* G = qobject_cast<QGroupBox*>(C))
+    return G->title().isEmpty()
+               ? 0
+               : G->fontMetrics().horizontalAdvance(WithoutMarker(G->title())) + 12;
+  if (qobject_cast<QCheckBox*>(C) || qobject_cast<QRadioButton*>(C))
+    return static_cast<QAbstractButton*>(C)->text().isEmpty() ? 0 : C->sizeHint().width();
+  if (auto* B = qobject_cast<QPushButton*>(C)) {
+    if (B->text().isEmpty()) return 0;
+    // Not sizeHint(): the style's minimum button width is not room the caption needs.
+    const QStyle* S = B->style();
+    int W = B->fontMetrics().horizontalAdvance(WithoutMarker(B->text())) +
+            2 * S->pixelMetric(QStyle::PM_ButtonMargin, nullptr, B) +
+            2 * S->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, B);
+    if (!B->icon().isNull()) W += B->iconSize().width() + 4;
+    return W;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void FitCaptions(QWidget* Window) {
+  // Polished first: polishing later may put the inherited font back.
+  Window->ensurePolished();
+  for (QWidget* C : Window->findChildren<QWidget*>()) {
+    if (C->window() != Window) continue;  // another window that this one owns
+    C->ensurePolished();
+    const QVariant Design = C->property(kDesignFont);
+    if (Design.isValid()) C->setFont(Design.value<QFont>());
+    if (CaptionWidth(C) <= C->width()) continue;
+    if (!Design.isValid()) C->setProperty(kDesignFont, C->font());
+    if (qobject_cast<QGroupBox*>(C)) {
+      // Only the title gets smaller: what the box holds keeps its own size.
+      for (QObject* O : C->children())
+        if (auto* W = qobject_cast<QWidget*>(O); W && !W->testAttribute(Qt::WA_SetFont))
+          W->setFont(W->font());
+    }
+    QFont F = C->font();
+    if (F.pointSizeF() <= 0) {
+      // A font given in pixels (some platforms' default).
+      while (F.pixelSize() > kSmallestPixelSize && CaptionWidth(C) > C->width()) {
+        F.setPixelSize(F.pixelSize() - 1);
+        C->setFont(F);
+      }
+      continue;
+    }
+    while (F.pointSizeF() > kSmallestPointSize && CaptionWidth(C) > C->width()) {
+      F.setPointSizeF(F.pointSizeF() - 0.5);
+      C->setFont(F);
+    }
+  }
 }

@@ -42,6 +42,12 @@ void InstallCatalogTranslator();
 // Those texts, as Qt writes them; listed so that they are extracted into the template.
 const char* const* QtShownTexts(int& Count);
 
+// After a translation: every push button, tick or option box and group box title of
+// Window whose caption no longer fits its fixed design size gets a smaller font (down to
+// a floor) rather than losing the end of its text; a caption that fits again gets the
+// design size back. The layout of the window stays as designed.
+void FitCaptions(QWidget* Window);
+
 class TTWFormTranslator {
  public:
   // Declared before the first pass.

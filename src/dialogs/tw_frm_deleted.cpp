@@ -102,6 +102,7 @@ void TFrmDeleted::TranslateForm(bool Retranslate) {
   ShowOutcome();
   ShowDeletedSize();
   PlaceControls();
+  FitCaptions(this);
 }
 
 void TFrmDeleted::ShowOutcome() {

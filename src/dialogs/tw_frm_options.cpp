@@ -88,7 +88,7 @@ T* Make(QWidget* Parent, const char* Name, const char* Caption, int X, int Y, in
 // The warning lines have a fixed width; a face wider than the design's gets a smaller size
 // rather than losing the end of a sentence.
 void FitLine(QLabel* Label) {
-  QFont F = Label->parentWidget()->font();
+  QFont F = Label->window()->font();
   while (F.pointSizeF() > 6 && QFontMetrics(F).horizontalAdvance(Label->text()) > Label->width())
     F.setPointSizeF(F.pointSizeF() - 0.5);
   Label->setFont(F);
@@ -97,7 +97,7 @@ void FitLine(QLabel* Label) {
 // Likewise a tick or option box: it first takes the room left in its group box, then a
 // smaller size, so that a wider face than the design's never cuts its caption.
 void FitButton(QAbstractButton* Button) {
-  Button->setFont(Button->parentWidget()->font());  // a caption may have become shorter
+  Button->setFont(Button->window()->font());  // a caption may have become shorter
   const int Room = Button->parentWidget()->width() - Button->x() - 4;
   if (Button->sizeHint().width() > Button->width() && Room > Button->width())
     Button->resize(std::min(Room, Button->sizeHint().width()), Button->height());
@@ -343,6 +343,7 @@ void TFrmOptions::TranslateForm(bool Retranslate) {
   FitLine(lbAdvancedUsers2);
   for (QAbstractButton* B : findChildren<QAbstractButton*>())
     if (qobject_cast<QCheckBox*>(B) || qobject_cast<QRadioButton*>(B)) FitButton(B);
+  FitCaptions(this);
 
   // 2. Browsers that were not found installed are greyed; their ticks still load and store.
   const TTWInstalledBrowsers None;

@@ -147,6 +147,7 @@ void TFrmSelect::TranslateForm(bool Retranslate) {
   lblTickedFilesSize->adjustSize();
   ShowTickedSize(FTickedTotal);
   PlaceControls();
+  FitCaptions(this);
 }
 
 void TFrmSelect::PlaceControls() {

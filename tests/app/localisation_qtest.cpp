@@ -239,6 +239,65 @@ class LocalisationTest : public QObject {
     QCOMPARE(Box.button(QMessageBox::Ok)->text(), T("OK"));
   }
 
+  // A caption that does not fit its control loses its end on screen: every button, box
+  // title and single-line label of every window must show its whole text.
+  void noCaptionIsCutOff_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("switched");
+    for (const char* Code : {"en", "nl", "de", "fr", "ja", "tr"}) {
+      QTest::addRow("%s", Code) << Code << false;
+      QTest::addRow("%s-switched", Code) << Code << true;
+    }
+  }
+  void noCaptionIsCutOff() {
+    // About the texts that ship: the test's own catalogs are not fitted to the windows.
+    if (kCatalogs == TW_LANGUAGE_TEST_CATALOGS) QSKIP("runs on the program's catalogs");
+    QFETCH(QString, code);
+    QFETCH(bool, switched);
+    StartIn(switched ? "en" : code.toStdString());
+    if (switched) FrmMain->SelectLanguage(code.toStdString(), true);
+    QStringList Cut;
+    for (QWidget* W :
+         std::initializer_list<QWidget*>{FrmMain, FrmAbout, FrmOptions, FrmSelect, FrmDeleted}) {
+      W->ensurePolished();
+      for (QWidget* C : W->findChildren<QWidget*>()) {
+        if (C->window() != W) continue;
+        QString Text;
+        int Need = 0, Room = C->width();
+        if (auto* P = qobject_cast<QPushButton*>(C)) {
+          // The caption and icon in the style's margins, not the style's minimum width.
+          Text = P->text();
+          QString Plain = Text;
+          Plain.remove(QLatin1Char('&'));
+          Need = P->fontMetrics().horizontalAdvance(Plain) +
+                 2 * P->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, P) +
+                 2 * P->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, P) +
+                 (P->icon().isNull() ? 0 : P->iconSize().width() + 4);
+        } else if (auto* B = qobject_cast<QAbstractButton*>(C)) {
+          Text = B->text();
+          Need = B->sizeHint().width();
+        } else if (auto* G = qobject_cast<QGroupBox*>(C)) {
+          Text = G->title();
+          QString Plain = Text;
+          Plain.remove(QLatin1Char('&'));
+          Need = G->fontMetrics().horizontalAdvance(Plain) + 12;
+        } else if (auto* L = qobject_cast<QLabel*>(C)) {
+          if (L->wordWrap() || L->text().contains(QLatin1Char('\n')) || !L->pixmap().isNull())
+            continue;
+          Text = L->text();
+          Need = L->fontMetrics().horizontalAdvance(Text);
+        }
+        if (Text.isEmpty() || Need <= Room) continue;
+        Cut << QStringLiteral("%1/%2 \"%3\" needs %4 px, has %5 (%6 pt)")
+                   .arg(W->objectName(), C->objectName(), Text)
+                   .arg(Need)
+                   .arg(Room)
+                   .arg(C->font().pointSizeF());
+      }
+    }
+    QVERIFY2(Cut.isEmpty(), qPrintable(Cut.join(QLatin1Char('\n'))));
+  }
+
   void configuredCodes_data() {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("environment");
