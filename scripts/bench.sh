@@ -162,15 +162,10 @@ walk_tree() {
     -n fd-j1 "fdfind -j1 -u -t f -i '$regex' $root" \
     -n fd "fdfind -u -t f -i '$regex' $root" >"$out/walk-$where.log"
   python3 - "$json" <<'EOF'
-import json, statistics, sys
-res = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
-med = {k: statistics.median(r["times"]) * 1000 for k, r in res.items()}
-print("%-21s %9s %9s %9s %8s %8s %8s %8s" % ("walk", "median ms", "min", "max", "user s", "sys s",
-      "cpu/wall", "x floor"))
-for k, r in res.items():
-    print("%-21s %9.1f %9.1f %9.1f %8.3f %8.3f %8.2f %8.2f" % (k, med[k], r["min"] * 1000,
-          r["max"] * 1000, r["user"], r["system"], (r["user"] + r["system"]) / r["mean"],
-          med[k] / med["floor"]))
+import sys
+sys.path.insert(0, "scripts")
+from bench_walk_table import walk_table
+res, med = walk_table(sys.argv[1], "walk")
 p, s = med["product"], med["product-sync"]
 print("ratios: product/floor %.2f  product/floor-target %.2f  product/find-C %.2f  product/fd-j1 %.2f"
       "  product/fd %.2f" % (p / med["floor"], p / med["floor-target"], p / med["find-C"],
@@ -306,15 +301,10 @@ cold_tree() {
     -n fd-j1 "fdfind -j1 -u -t f -i '$regex' $root" \
     -n fd "fdfind -u -t f -i '$regex' $root" >"$out/walk-cold.log"
   python3 - "$json" <<'EOF'
-import json, statistics, sys
-res = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
-med = {k: statistics.median(r["times"]) * 1000 for k, r in res.items()}
-print("%-21s %9s %9s %9s %8s %8s %8s %8s" % ("cold walk", "median ms", "min", "max", "user s", "sys s",
-      "cpu/wall", "x floor"))
-for k, r in res.items():
-    print("%-21s %9.1f %9.1f %9.1f %8.3f %8.3f %8.2f %8.2f" % (k, med[k], r["min"] * 1000,
-          r["max"] * 1000, r["user"], r["system"], (r["user"] + r["system"]) / r["mean"],
-          med[k] / med["floor"]))
+import sys
+sys.path.insert(0, "scripts")
+from bench_walk_table import walk_table
+res, med = walk_table(sys.argv[1], "cold walk")
 s = med["product-sync"]
 print("ratios: product-sync/fd %.2f (target <= 1.00)  product-sync/floor %.2f (target < 1.00)"
       "  product-sync/fd-j1 %.2f  product-sync/product-sync-noahead %.2f"
