@@ -229,6 +229,7 @@ class TReadAheadPool final : public TTWReadAhead {
     std::string Name;
     uint64_t Ino = 0;
     uint64_t Session = 0;
+    TFindContext Ctx;  // the walk's, taken under the lock: the next walk may replace it
   };
 
   void Run();
@@ -851,6 +852,7 @@ bool TReadAheadPool::PickLocked(TWork& W) {
   W.Name = S.Name;
   W.Ino = S.Ino;
   W.Session = FSession;
+  W.Ctx = FCtx;
   FJobs[W.Key];  // under way
   FJobCount.store(FJobs.size(), std::memory_order_relaxed);
   return true;
@@ -870,7 +872,7 @@ bool TReadAheadPool::List(const TWork& W, TListing& L, std::vector<TSub>& Subs) 
   thread_local std::vector<char> Dents(kDentsSize);
   A->Dents.swap(Dents);
   TArena* Own = A.get();
-  TWineFind H(std::move(Sub), St, FCtx, W.Fs, std::move(A));
+  TWineFind H(std::move(Sub), St, W.Ctx, W.Fs, std::move(A));
   H.StopWhen(&FStopped);
   const bool Loaded = H.Load(TNameMask("*.*"), false);
   Own->Dents.swap(Dents);
